@@ -1,0 +1,10 @@
+#!/bin/bash
+# Runs inside Xvfb: fresh prefix with the card, then ctest. Every Wine
+# process is ended afterwards.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export TAVOLIN_WINEPREFIX="$root/build/test-prefix"
+. "$root/scripts/prefix.sh"
+trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+tavolin_fresh_prefix
+ctest --test-dir "$root/build/x86_64" --output-on-failure "$@"

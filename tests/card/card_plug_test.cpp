@@ -1,0 +1,91 @@
+// Pulling and inserting the card, and removing and installing it with the
+// tunercard tool: held handles die, discovery follows the card.
+#include <doctest.h>
+
+#include "device/tuner_discovery.h"
+#include "device/tuner_protocol.h"
+#include "process_runner.h"
+#include "virtual_card.h"
+
+using testing::SendRequest;
+using testing::VirtualCard;
+
+namespace {
+
+bool poll(HANDLE handle)
+{
+    uint32_t word = 0;
+    return SendRequest(handle, TUNER_POLL_CARD, &word, 4, &word, 4);
+}
+
+std::string tool(const std::string &arguments)
+{
+    return "\"" + testing::BinDirectory() + "\\tunercard.exe\" " + arguments;
+}
+
+} // namespace
+
+TEST_CASE("a pulled card fails held handles and hides from discovery until inserted")
+{
+    VirtualCard card;
+    HANDLE radio = open_tuner_interface(TunerInterfaceGuid, 0);
+    HANDLE agent = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(radio);
+    REQUIRE(agent);
+    CHECK(poll(radio));
+    CHECK(poll(agent));
+
+    card.Pull();
+    CHECK_FALSE(poll(radio));
+    CHECK(GetLastError() == ERROR_DEVICE_NOT_CONNECTED);
+    CHECK_FALSE(poll(agent));
+    CHECK(open_tuner_interface(TunerInterfaceGuid, 0) == nullptr);
+    CHECK(card.State().inserted == 0);
+
+    card.Insert();
+    HANDLE fresh = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(fresh);
+    CHECK(poll(fresh));
+    CHECK_FALSE(poll(radio)); // a handle from before the pull stays dead
+
+    // Pulling twice, or inserting an inserted card, changes nothing more.
+    card.Pull();
+    card.Pull();
+    card.Insert();
+    card.Insert();
+    HANDLE again = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(again);
+    CHECK(poll(again));
+
+    for (HANDLE handle : {radio, agent, fresh, again})
+        CloseHandle(handle);
+}
+
+TEST_CASE("uninstall and install through the tool remove and bring back the card")
+{
+    {
+        VirtualCard card;
+    }
+    testing::ProcessResult removed = testing::RunProgram(tool("uninstall"));
+    CHECK_MESSAGE(removed.exitCode == 0, removed.output);
+    CHECK(testing::WaitDiscoverable(false));
+    CHECK(open_tuner_interface(TunerInterfaceGuid, 0) == nullptr);
+
+    // Without the driver, the tool says so and fails.
+    testing::ProcessResult state = testing::RunProgram(tool("state"));
+    CHECK(state.exitCode == 1);
+    CHECK(state.output.find("not loaded") != std::string::npos);
+    testing::ProcessResult again = testing::RunProgram(tool("uninstall"));
+    CHECK(again.exitCode == 1);
+    CHECK(again.output.find("not installed") != std::string::npos);
+
+    testing::ProcessResult installed = testing::RunProgram(tool("install"));
+    REQUIRE_MESSAGE(installed.exitCode == 0, installed.output);
+    REQUIRE(testing::WaitDiscoverable(true));
+    VirtualCard card;
+    HANDLE handle = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(handle);
+    CHECK(poll(handle));
+    CHECK(card.State().installed == 1);
+    CloseHandle(handle);
+}

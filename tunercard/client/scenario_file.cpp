@@ -1,0 +1,150 @@
+#include "scenario_file.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "../../device/tuner_protocol.h"
+
+namespace tunercard {
+
+namespace {
+
+bool parse_number(const std::string &word, long lowest, long highest, long *value)
+{
+    if (word.empty())
+        return false;
+    char *end = nullptr;
+    long parsed = std::strtol(word.c_str(), &end, 0);
+    if (*end != '\0' || parsed < lowest || parsed > highest)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+bool parse_bands(const std::string &list, uint32_t *bands)
+{
+    *bands = 0;
+    std::stringstream items(list);
+    std::string item;
+    while (std::getline(items, item, ',')) {
+        if (item == "usa")
+            *bands |= CARD_BAND_BIT(TUNER_BAND_USA);
+        else if (item == "europe")
+            *bands |= CARD_BAND_BIT(TUNER_BAND_EUROPE);
+        else if (item == "japan")
+            *bands |= CARD_BAND_BIT(TUNER_BAND_JAPAN);
+        else
+            return false;
+    }
+    return *bands != 0;
+}
+
+bool parse_station(std::istringstream &words, CardStation *station, std::string *problem)
+{
+    std::string word;
+    long value = 0;
+    words >> word;
+    if (!parse_number(word, 1, 100000, &value)) {
+        *problem = "station needs a frequency in 0.1 MHz units";
+        return false;
+    }
+    station->frequency = static_cast<int32_t>(value);
+    station->strength = 3;
+    while (words >> word) {
+        if (word == "stereo") {
+            station->stereo = 1;
+        } else if (word == "mono") {
+            station->stereo = 0;
+        } else if (word == "rds") {
+            station->rds = 1;
+        } else if (word == "strength") {
+            words >> word;
+            if (!parse_number(word, 0, 3, &value)) {
+                *problem = "strength takes 0..3";
+                return false;
+            }
+            station->strength = static_cast<uint32_t>(value);
+        } else if (word == "bands") {
+            words >> word;
+            if (!parse_bands(word, &station->bands)) {
+                *problem = "bands takes a list of usa, europe, japan";
+                return false;
+            }
+        } else if (word == "text") {
+            std::string rest;
+            std::getline(words, rest);
+            if (!rest.empty() && rest[0] == ' ')
+                rest.erase(0, 1);
+            if (rest.size() >= sizeof(station->text)) {
+                *problem = "text longer than " + std::to_string(sizeof(station->text) - 1) + " bytes";
+                return false;
+            }
+            std::memcpy(station->text, rest.c_str(), rest.size() + 1);
+        } else {
+            *problem = "unknown station word '" + word + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void DefaultScenarioSettings(CardScenario *scenario)
+{
+    std::memset(scenario, 0, sizeof(*scenario));
+    scenario->seekStep = 5;
+    scenario->rdsChunk = 32;
+    scenario->rdsRepeat = 0;
+    scenario->rdsRise = 200;
+    scenario->rdsFall = 250;
+}
+
+bool ParseScenario(const std::string &text, CardScenario *scenario, std::string *error)
+{
+    DefaultScenarioSettings(scenario);
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::istringstream words(line);
+        std::string key, word;
+        if (!(words >> key) || key[0] == '#')
+            continue;
+        std::string problem;
+        long value = 0;
+        if (key == "station") {
+            if (scenario->stationCount >= CARD_MAX_STATIONS)
+                problem = "more than " + std::to_string(CARD_MAX_STATIONS) + " stations";
+            else if (parse_station(words, &scenario->stations[scenario->stationCount], &problem))
+                ++scenario->stationCount;
+        } else if (key == "seek_step" || key == "rds_chunk" || key == "rds_repeat" || key == "rds_rise" ||
+                   key == "rds_fall") {
+            words >> word;
+            long highest = key == "rds_chunk" ? TUNER_RDS_TEXT_BYTES : key == "rds_repeat" ? 1 : 1000;
+            if (!parse_number(word, key == "rds_repeat" ? 0 : 1, highest, &value))
+                problem = key + " takes a number up to " + std::to_string(highest);
+            else if (key == "seek_step")
+                scenario->seekStep = static_cast<int32_t>(value);
+            else if (key == "rds_chunk")
+                scenario->rdsChunk = static_cast<uint32_t>(value);
+            else if (key == "rds_repeat")
+                scenario->rdsRepeat = static_cast<uint32_t>(value);
+            else if (key == "rds_rise")
+                scenario->rdsRise = static_cast<uint32_t>(value);
+            else
+                scenario->rdsFall = static_cast<uint32_t>(value);
+        } else {
+            problem = "unknown setting '" + key + "'";
+        }
+        if (!problem.empty()) {
+            *error = "line " + std::to_string(number) + ": " + problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tunercard

@@ -1,0 +1,28 @@
+// Reads a card scenario from its text form, one setting or station a line:
+//
+//   # comment
+//   seek_step 5          0.1 MHz units one seek step moves
+//   rds_chunk 32         bytes per RDS text answer (1..127)
+//   rds_repeat 1         1: a station's text starts over once handed out
+//   rds_rise 200         RDS level gained per level exchange on an RDS station
+//   rds_fall 250         RDS level lost per exchange elsewhere
+//   station 891 stereo rds strength 3 bands usa,europe text Radio Tavolin ...
+//
+// A station line takes its frequency, then any of: stereo | mono, rds,
+// strength N (0..3), bands LIST (usa, europe, japan), and last `text` with the
+// rest of the line as its RDS text.
+#pragma once
+
+#include <string>
+
+#include "../card_control.h"
+
+namespace tunercard {
+
+// Fills `scenario` (defaults first); false with a message naming the line.
+bool ParseScenario(const std::string &text, CardScenario *scenario, std::string *error);
+
+// The settings every scenario starts from.
+void DefaultScenarioSettings(CardScenario *scenario);
+
+} // namespace tunercard
