@@ -4,11 +4,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+# TAVOLIN_BUILD_DIR lets several work trees or people build side by side.
+build="${TAVOLIN_BUILD_DIR:-$root/build}"
 for arch in i686 x86_64; do
     tests=OFF
     [ "$arch" = x86_64 ] && tests=ON
-    cmake -S . -B "build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake -S . -B "$build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" \
-        -DTAVOLIN_TESTS=$tests -DTAVOLIN_I686_BIN="$root/build/i686/bin" >/dev/null
-    cmake --build "build/$arch" -- -j"$(nproc)"
+        -DTAVOLIN_TESTS=$tests -DTAVOLIN_I686_BIN="$build/i686/bin" >/dev/null
+    cmake --build "$build/$arch" -- -j"$(nproc)"
 done

@@ -12,7 +12,7 @@ tavolin_fresh_prefix() {
     # its driver starts seconds late.
     "$WINESERVER" -w
     "$WINESERVER" -p
-    local bin="$tavolin_root/build/x86_64/bin"
+    local bin="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}/x86_64/bin"
     "$WINELOADER" "$bin/tunercard.exe" install "$bin/tavolincard.inf"
     "$WINELOADER" "$bin/tunercard.exe" wait present 30
 }

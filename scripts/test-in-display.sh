@@ -3,8 +3,9 @@
 # process is ended afterwards.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-export TAVOLIN_WINEPREFIX="$root/build/test-prefix"
+build="${TAVOLIN_BUILD_DIR:-$root/build}"
+export TAVOLIN_WINEPREFIX="$build/test-prefix"
 . "$root/scripts/prefix.sh"
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 tavolin_fresh_prefix
-ctest --test-dir "$root/build/x86_64" --output-on-failure "$@"
+ctest --test-dir "$build/x86_64" --output-on-failure "$@"
