@@ -47,7 +47,8 @@ typedef struct CardStation {
     uint32_t rds;        /* 1: carries RDS */
     uint32_t strength;   /* 0..3: a seek stops here when strength >= search level */
     uint32_t bands;      /* CARD_BAND_BIT mask, 0 = all bands */
-    char text[CARD_STATION_TEXT]; /* RDS text, NUL-terminated */
+    uint32_t textLength; /* bytes of RDS text; 0: up to the first NUL */
+    char text[CARD_STATION_TEXT]; /* RDS text; may hold NULs when textLength says so */
 } CardStation;
 
 typedef struct CardScenario {

@@ -66,3 +66,16 @@ TEST_CASE("scenario errors name the line")
     CHECK_FALSE(tunercard::ParseScenario(many, &scenario, &error));
     CHECK(error.find("line 33: more than 32 stations") != std::string::npos);
 }
+
+TEST_CASE("station texts take escapes for any byte")
+{
+    static CardScenario scenario;
+    std::string error;
+    REQUIRE(tunercard::ParseScenario("station 900 rds text a\\\\b\\x00c\\x7e\n", &scenario, &error));
+    CHECK(scenario.stations[0].textLength == 6);
+    CHECK(std::string(scenario.stations[0].text, 6) == std::string("a\\b\0c~", 6));
+    CHECK_FALSE(tunercard::ParseScenario("station 900 text a\\q\n", &scenario, &error));
+    CHECK(error.find("bad escape") != std::string::npos);
+    CHECK_FALSE(tunercard::ParseScenario("station 900 text a\\x4\n", &scenario, &error));
+    CHECK_FALSE(tunercard::ParseScenario("station 900 text a\\xZZ\n", &scenario, &error));
+}

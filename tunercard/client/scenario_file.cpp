@@ -40,6 +40,29 @@ bool parse_bands(const std::string &list, uint32_t *bands)
     return *bands != 0;
 }
 
+// Decodes \\ and \xNN; false on a malformed escape.
+bool decode_text(const std::string &raw, std::string *text)
+{
+    text->clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\') {
+            text->push_back(raw[i]);
+            continue;
+        }
+        if (i + 1 < raw.size() && raw[i + 1] == '\\') {
+            text->push_back('\\');
+            ++i;
+            continue;
+        }
+        long value = 0;
+        if (i + 3 >= raw.size() || raw[i + 1] != 'x' || !parse_number("0x" + raw.substr(i + 2, 2), 0, 255, &value))
+            return false;
+        text->push_back(static_cast<char>(value));
+        i += 3;
+    }
+    return true;
+}
+
 bool parse_station(std::istringstream &words, CardStation *station, std::string *problem)
 {
     std::string word;
@@ -76,11 +99,17 @@ bool parse_station(std::istringstream &words, CardStation *station, std::string 
             std::getline(words, rest);
             if (!rest.empty() && rest[0] == ' ')
                 rest.erase(0, 1);
-            if (rest.size() >= sizeof(station->text)) {
+            std::string text;
+            if (!decode_text(rest, &text)) {
+                *problem = "text has a bad escape (use \\\\ or \\xNN)";
+                return false;
+            }
+            if (text.size() >= sizeof(station->text)) {
                 *problem = "text longer than " + std::to_string(sizeof(station->text) - 1) + " bytes";
                 return false;
             }
-            std::memcpy(station->text, rest.c_str(), rest.size() + 1);
+            std::memcpy(station->text, text.c_str(), text.size() + 1);
+            station->textLength = static_cast<uint32_t>(text.size());
         } else {
             *problem = "unknown station word '" + word + "'";
             return false;

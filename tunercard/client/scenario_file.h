@@ -10,7 +10,8 @@
 //
 // A station line takes its frequency, then any of: stereo | mono, rds,
 // strength N (0..3), bands LIST (usa, europe, japan), and last `text` with the
-// rest of the line as its RDS text.
+// rest of the line as its RDS text (\\ for a backslash, \xNN for any byte,
+// \x00 included).
 #pragma once
 
 #include <string>

@@ -56,6 +56,7 @@ static void add_station(CardScenario *scenario, int32_t frequency, uint32_t ster
     station->rds = rds;
     station->strength = strength;
     station->bands = 0;
+    station->textLength = 0;
     copy_bytes(station->text, text, length);
     station->text[length] = 0;
 }
@@ -108,8 +109,12 @@ int card_model_load_scenario(CardModel *card, const CardScenario *scenario)
         scenario->rdsChunk > TUNER_RDS_TEXT_BYTES)
         return 0;
     copy_bytes(&card->scenario, scenario, sizeof(*scenario));
-    for (uint32_t i = 0; i < CARD_MAX_STATIONS; ++i) /* texts are always terminated */
-        card->scenario.stations[i].text[CARD_STATION_TEXT - 1] = 0;
+    for (uint32_t i = 0; i < CARD_MAX_STATIONS; ++i) { /* texts stay inside their field */
+        CardStation *station = &card->scenario.stations[i];
+        station->text[CARD_STATION_TEXT - 1] = 0;
+        if (station->textLength >= CARD_STATION_TEXT)
+            station->textLength = CARD_STATION_TEXT - 1;
+    }
     card->rdsCursor = 0;
     return 1;
 }
@@ -201,7 +206,9 @@ static uint32_t rds_text(CardModel *card, uint8_t *output)
     const CardStation *station = tuned_station(card);
     if (!card->power || !card->rdsRunning || !station || !station->rds)
         return 0;
-    uint32_t length = text_length(station->text, CARD_STATION_TEXT);
+    uint32_t length = station->textLength ? station->textLength : text_length(station->text, CARD_STATION_TEXT);
+    if (length > CARD_STATION_TEXT)
+        length = CARD_STATION_TEXT;
     if (card->rdsCursor >= length && card->scenario.rdsRepeat)
         card->rdsCursor = 0;
     if (card->rdsCursor >= length)
