@@ -9,7 +9,7 @@ packages=(
     wine wine64 libwine
     xvfb xauth
     doctest-dev
-    python3 python3-pil
+    python3 python3-pil fonts-dejavu-core
 )
 missing=()
 for package in "${packages[@]}"; do
