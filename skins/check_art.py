@@ -14,6 +14,7 @@ import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PREVIEW = os.path.join(HERE, "..", "docs", "preview.png")
+sys.dont_write_bytecode = True  # leave no compiled files in the source tree
 sys.path.insert(0, HERE)
 
 import bmpfile  # noqa: E402

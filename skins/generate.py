@@ -11,6 +11,8 @@ another Pillow or FreeType may set text a pixel differently."""
 import os
 import sys
 
+# The art is drawn from the source tree; leave no compiled files in it.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import bmpfile  # noqa: E402

@@ -11,6 +11,8 @@ import sys
 
 from PIL import Image, ImageDraw
 
+# The art is drawn from the source tree; leave no compiled files in it.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import compose  # noqa: E402
