@@ -125,13 +125,13 @@ def draw_key(skin, control, state):
         label = ImageChops.offset(label, 1, 0)
     if face.led:
         led = Image.new("L", size, 0)
-        left = (control.width - LED_SIZE[0]) // 2
-        led.paste(255, (left, LED_TOP + (1 if state == DOWN else 0), left + LED_SIZE[0],
-                        LED_TOP + LED_SIZE[1] + (1 if state == DOWN else 0)))
+        left, top = (control.width - LED_SIZE[0]) // 2, LED_TOP + (1 if state == DOWN else 0)
+        led.paste(255, (left, top, left + LED_SIZE[0], top + LED_SIZE[1]))
         paint(skin, origin, face.accent if state == GLOWING else palette.LED_OFF, led)
         if state == GLOWING:
             glow(skin, origin, led, face.accent, 2, 1.5)
-    colour = {UP: palette.KEY_LABEL, DOWN: palette.KEY_LABEL_DOWN, GLOWING: mix(face.accent, palette.KEY_LABEL, 0.3)}[state]
+    colour = {UP: palette.KEY_LABEL, DOWN: palette.KEY_LABEL_DOWN,
+              GLOWING: mix(face.accent, palette.KEY_LABEL, 0.3)}[state]
     if state == GLOWING:
         glow(skin, origin, label, face.accent, 2, 0.7)
     paint(skin, origin, colour, label)
@@ -232,27 +232,31 @@ def draw_display(skin):
         for x in digit_cells:
             draw_segments(draw, s, (x, y), SEGMENTS_OF_DIGIT[8], **SEGMENT_GLYPH)
         px1, py1, px2, py2 = POINT_BOX
-        draw.rectangle(((point_x + px1) * s, (y + py1) * s, (point_x + px2) * s - 1, (y + py2) * s - 1), fill=255)
+        draw.rectangle(((point_x + px1) * s, (y + py1) * s, (point_x + px2) * s - 1, (y + py2) * s - 1),
+                       fill=255)
     paint(skin, (0, 0), palette.AMBER_GHOST, shape_mask(whole, ghosts))
-    engraved_text(skin, (96, 37), "FM", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
-    engraved_text(skin, (220, 65), "MHz", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
+    engraved_text(skin, (left + 11, top + 4), "FM", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
+    engraved_text(skin, (right - 12, bottom - 5), "MHz", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
 
 
-Dial = namedtuple("Dial", "band label_step")
-DIALS = {NORMAL: Dial(layout.BAND_USA, 20), PRESSED: Dial(layout.BAND_JAPAN, 20), LIT: Dial(layout.BAND_USA, 20)}
+# The band each skin's dial is drawn for. The normal skin's dial also serves
+# Europe (87.5-108), which the slider maps a little differently; USA is the
+# band the program starts with, so its marks are the exact ones. The lit
+# skin's band is never shown and carries the normal dial.
+DIALS = {NORMAL: layout.BAND_USA, PRESSED: layout.BAND_JAPAN, LIT: layout.BAND_USA}
+LABEL_STEP = 20  # a number every 2 MHz
 # Mark heights hanging from the top of the dial and standing on its bottom:
 # labelled megahertz, other whole megahertz, half megahertz.
 MARK_LENGTHS = (6, 4, 2)
-DIAL_TOP_MARKS = 79
-DIAL_BOTTOM_MARKS = 101
+DIAL_TOP_MARKS = layout.SCALE_BAND[1] + 2
+DIAL_BOTTOM_MARKS = layout.SCALE_BAND[3] - 3
 
 
-def dial_marks(dial):
+def dial_marks(band):
     """(frequency, kind) of every mark: 0 labelled, 1 whole MHz, 2 half MHz."""
-    band = dial.band
     first = (band.low + 4) // 5 * 5
     for frequency in range(first, band.high + 1, 5):
-        if frequency % dial.label_step == 0:
+        if frequency % LABEL_STEP == 0:
             yield frequency, 0
         elif frequency % 10 == 0:
             yield frequency, 1
@@ -260,7 +264,7 @@ def dial_marks(dial):
             yield frequency, 2
 
 
-def draw_dial(skin, dial):
+def draw_dial(skin, band):
     """The tuning scale: ivory marks on dark glass, each standing exactly
     under the thumb's hairline at its frequency."""
     left, top, right, bottom = layout.SCALE_BAND
@@ -270,8 +274,8 @@ def draw_dial(skin, dial):
     draw.line((left, bottom - 1, right - 1, bottom - 1), fill=palette.GROOVE_DARK)
     whole = (layout.CLIENT_WIDTH, layout.CLIENT_HEIGHT)
     numbers = Image.new("L", whole, 0)
-    for frequency, kind in dial_marks(dial):
-        x = layout.TUNING_TRACK[0] + layout.tuning_offset(frequency, dial.band)
+    for frequency, kind in dial_marks(band):
+        x = layout.TUNING_TRACK[0] + layout.tuning_offset(frequency, band)
         columns = NEEDLE_COLUMNS if kind < 2 else NEEDLE_COLUMNS[:1]
         colour = palette.DIAL_INK if kind < 2 else palette.DIAL_INK_MINOR
         length = MARK_LENGTHS[kind]
@@ -280,24 +284,30 @@ def draw_dial(skin, dial):
             draw.line((x + column, DIAL_BOTTOM_MARKS - length + 1, x + column, DIAL_BOTTOM_MARKS), fill=colour)
         if kind == 0:
             centre = x + (NEEDLE_COLUMNS[0] + NEEDLE_COLUMNS[-1] + 1) / 2
-            label = text_mask(whole, (round(centre), 90), str(frequency // 10), font(CONDENSED_BOLD, 9))
+            label = text_mask(whole, (round(centre), (top + bottom) // 2), str(frequency // 10),
+                              font(CONDENSED_BOLD, 9))
             numbers = ImageChops.lighter(numbers, label)
     paint(skin, (0, 0), palette.DIAL_INK, numbers)
+
+
+WEDGE_COLUMNS = (6, 15)
 
 
 def draw_volume_track(skin):
     """The slot the volume slide runs in, a loudness wedge beside it."""
     whole = (layout.CLIENT_WIDTH, layout.CLIENT_HEIGHT)
     left, top, right, bottom = layout.VOLUME_TRACK
-    thumb_w, thumb_h = layout.VOLUME_THUMB_SIZE
+    thumb_h = layout.VOLUME_THUMB_SIZE[1]
     centre = left + (right - left) / 2
-    slot = rounded_box_mask(whole, (centre - 2, top + thumb_h / 2 - 2, centre + 2, bottom - thumb_h / 2 + 2), 2)
+    travel_top, travel_bottom = top + thumb_h / 2, bottom - thumb_h / 2
+    slot = rounded_box_mask(whole, (centre - 2, travel_top - 2, centre + 2, travel_bottom + 2), 2)
     paint(skin, (0, 0), palette.GROOVE_DARK, slot)
     paint(skin, (0, 0), palette.GROOVE_LIGHT, ImageChops.subtract(_shifted(slot, 1), slot))
-    wedge_top, wedge_bottom = top + thumb_h / 2, bottom - thumb_h / 2
+    wedge_left, wedge_right = WEDGE_COLUMNS
 
     def wedge(draw, s):
-        draw.polygon([(6 * s, wedge_top * s), (15 * s, wedge_top * s), (15 * s, wedge_bottom * s)], fill=255)
+        draw.polygon([(wedge_left * s, travel_top * s), (wedge_right * s, travel_top * s),
+                      (wedge_right * s, travel_bottom * s)], fill=255)
     engrave(skin, (0, 0), shape_mask(whole, wedge), palette.GROOVE_LIGHT, palette.ENGRAVED_SHADOW)
     engraved_text(skin, (round(centre), top - 7), "VOL", 8, CONDENSED_BOLD, 1)
 
@@ -307,20 +317,37 @@ def draw_label_plates(skin):
     ink by ANDing."""
     whole = (layout.CLIENT_WIDTH, layout.CLIENT_HEIGHT)
     for left, top, right, bottom in layout.LABEL_BOXES:
-        paint(skin, (0, 0), palette.LABEL_PLATE_EDGE, rounded_box_mask(whole, (left - 1, top - 3, right + 2, bottom + 3), 2))
+        edge = rounded_box_mask(whole, (left - 1, top - 3, right + 2, bottom + 3), 2)
+        paint(skin, (0, 0), palette.LABEL_PLATE_EDGE, edge)
         paint(skin, (0, 0), palette.LABEL_PLATE, rounded_box_mask(whole, (left, top - 2, right + 1, bottom + 2), 1.5))
 
 
+def caption_under(skin, first, last, text):
+    """Small engraved words centred under a control or a row of them."""
+    first, last = layout.control(first), layout.control(last)
+    centre = (first.x + last.x + last.width) // 2
+    engraved_text(skin, (centre, last.y + last.height + CAPTION_GAP), text, 7, CONDENSED_BOLD, 1)
+
+
+CAPTION_GAP = 5
+BRAND_CENTRE = (148, 10)
+TAGLINE_CENTRE = (148, 23)
+
+
 def draw_plate(skin):
-    engraved_text(skin, (148, 10), BRAND, 12, SANS_BOLD, 3)
-    engraved_text(skin, (148, 23), TAGLINE, 7, CONDENSED_BOLD, 2, palette.TAGLINE_TEXT)
-    engraved_text(skin, (69, 66), "MUTE", 7, CONDENSED_BOLD, 1)
+    """Everything that is not a control: name, display, dial frame, grooves,
+    volume slot, label strips and captions."""
+    engraved_text(skin, BRAND_CENTRE, BRAND, 12, SANS_BOLD, 3)
+    engraved_text(skin, TAGLINE_CENTRE, TAGLINE, 7, CONDENSED_BOLD, 2, palette.TAGLINE_TEXT)
+    caption_under(skin, "muteIndicator", "muteIndicator", "MUTE")
+    caption_under(skin, "groupButton1", "groupButton3", "PRESET GROUP")
     draw_display(skin)
-    groove(skin, 0, layout.CLIENT_WIDTH, 105)
-    groove(skin, 0, layout.CLIENT_WIDTH, 231)
+    # Grooves between the dial and the tune keys, and above the bottom row.
+    groove(skin, 0, layout.CLIENT_WIDTH, layout.SCALE_BAND[3] + 1)
+    preset6, mute = layout.control("presetButton6"), layout.control("muteButton")
+    groove(skin, 0, layout.CLIENT_WIDTH, (preset6.y + preset6.height + mute.y) // 2 - 1)
     draw_volume_track(skin)
     draw_label_plates(skin)
-    engraved_text(skin, (121, 262), "PRESET GROUP", 7, CONDENSED_BOLD, 1)
 
 
 def skins():

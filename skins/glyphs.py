@@ -13,7 +13,7 @@ import layout
 import palette
 from paint import paint, rounded_box_mask, shape_mask, vertical_gradient
 
-BLACK, WHITE = (0, 0, 0), (255, 255, 255)
+BLACK = (0, 0, 0)
 
 # Seven segments: a top, b top right, c bottom right, d bottom, e bottom
 # left, f top left, g middle.

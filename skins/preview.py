@@ -18,6 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import compose  # noqa: E402
 import faceplate  # noqa: E402
 import glyphs  # noqa: E402
+import icon  # noqa: E402
 import layout  # noqa: E402
 from paint import SANS_BOLD, font  # noqa: E402
 
@@ -77,7 +78,15 @@ def preview(skins, images):
               *((f"{name} skin, {layout.SKIN_FILES[name]}", skins[name]) for name in faceplate.DIALS))
     for ids, factor in (((138, 139), 3), ((141, 140, 133, 134), 3), ((135, 136, 137, 142, 143, 144), 5)):
         sheet.row(*((f"{rid} {layout.resource(rid).file}", zoom(images[rid], factor)) for rid in ids))
+    pictures = icon.icon_images(layout.ICON_SIZES)
+    sheet.row(*((f"{layout.ICON_ID} {layout.ICON_FILE} {p.size[0]} px", on_backdrop(p)) for p in pictures),
+              (f"{layout.ICON_FILE} 48 px (300 %)", on_backdrop(zoom(pictures[-1], 3))))
     return sheet.render()
+
+
+def on_backdrop(picture):
+    flat = Image.new("RGBA", picture.size, BACKDROP + (255,))
+    return Image.alpha_composite(flat, picture).convert("RGB")
 
 
 def main(argv):
