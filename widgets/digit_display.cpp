@@ -86,12 +86,7 @@ void DigitDisplay::RestoreBox(HDC dc, int x) const
 void DigitDisplay::PaintGlyph(HDC dc, int x, unsigned digit) const
 {
     const int sourceX = static_cast<int>(digit) * digitWidth;
-    if (digitsMask.Loaded()) {
-        BitBlt(dc, x, posY, digitWidth, digitHeight, digitsMask.Dc(), sourceX, 0, SRCAND);
-        BitBlt(dc, x, posY, digitWidth, digitHeight, digits.Dc(), sourceX, 0, SRCPAINT);
-    } else {
-        BitBlt(dc, x, posY, digitWidth, digitHeight, digits.Dc(), sourceX, 0, SRCAND);
-    }
+    draw_image(dc, x, posY, digitWidth, digitHeight, digits, digitsMask, sourceX, SRCAND);
 }
 
 // The point's box is a whole digit cell wide and so reaches into the last
@@ -101,12 +96,7 @@ void DigitDisplay::PaintPoint(HDC dc, int x) const
     RestoreBox(dc, x);
     if (!shown)
         return;
-    if (pointMask.Loaded()) {
-        BitBlt(dc, x, posY, pointWidth, pointHeight, pointMask.Dc(), 0, 0, SRCAND);
-        BitBlt(dc, x, posY, pointWidth, pointHeight, point.Dc(), 0, 0, SRCPAINT);
-    } else {
-        BitBlt(dc, x, posY, pointWidth, pointHeight, point.Dc(), 0, 0, SRCAND);
-    }
+    draw_image(dc, x, posY, pointWidth, pointHeight, point, pointMask, 0, SRCAND);
 }
 
 bool DigitDisplay::Suppressed(int cell, const uint8_t (&cells)[CellCount]) const

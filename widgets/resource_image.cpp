@@ -32,3 +32,14 @@ void ResourceImage::DeleteBitmap()
         DeleteObject(bitmap);
     bitmap = nullptr;
 }
+
+void draw_image(HDC dc, int x, int y, int width, int height, const ResourceImage &image, const ResourceImage &mask,
+                int sourceX, DWORD unmaskedRop)
+{
+    if (mask.Loaded()) {
+        BitBlt(dc, x, y, width, height, mask.Dc(), sourceX, 0, SRCAND);
+        BitBlt(dc, x, y, width, height, image.Dc(), sourceX, 0, SRCPAINT);
+    } else {
+        BitBlt(dc, x, y, width, height, image.Dc(), sourceX, 0, unmaskedRop);
+    }
+}

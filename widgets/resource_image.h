@@ -33,3 +33,10 @@ private:
     HDC dc = nullptr;
     BITMAP info = {};
 };
+
+// Draws `width` x `height` of `image`, from (sourceX, 0), at (x, y). With a
+// loaded mask the picture is transparent: the mask (black shape on white)
+// cuts the shape out with SRCAND and the image (light shape on black) fills
+// it with SRCPAINT. Without a mask the image is combined by `unmaskedRop`.
+void draw_image(HDC dc, int x, int y, int width, int height, const ResourceImage &image, const ResourceImage &mask,
+                int sourceX, DWORD unmaskedRop);

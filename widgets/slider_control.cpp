@@ -178,12 +178,7 @@ void SliderControl::PaintThumb(HDC dc, const ResourceImage &face) const
     if (!face.Loaded())
         return;
     const POINT at = ThumbPosition();
-    if (mask.Loaded()) {
-        BitBlt(dc, at.x, at.y, ThumbWidth(), ThumbHeight(), mask.Dc(), 0, 0, SRCAND);
-        BitBlt(dc, at.x, at.y, ThumbWidth(), ThumbHeight(), face.Dc(), 0, 0, SRCPAINT);
-    } else {
-        BitBlt(dc, at.x, at.y, ThumbWidth(), ThumbHeight(), face.Dc(), 0, 0, SRCCOPY);
-    }
+    draw_image(dc, at.x, at.y, ThumbWidth(), ThumbHeight(), face, mask, 0, SRCCOPY);
 }
 
 void SliderControl::Draw()

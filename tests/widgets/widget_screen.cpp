@@ -168,14 +168,18 @@ int Snapshot::ChangedPixels(const Snapshot &later, const RECT &area) const
     return changed;
 }
 
-bool AreaShows(const TestWindow &window, const RECT &area, const Painter &expected)
+bool Snapshot::Shows(const RECT &area, const Painter &expected) const
 {
-    const Snapshot now(window);
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x)
-            if (now.Pixel(x, y) != expected(x, y))
+            if (Pixel(x, y) != expected(x, y))
                 return false;
     return true;
+}
+
+bool AreaShows(const TestWindow &window, const RECT &area, const Painter &expected)
+{
+    return Snapshot(window).Shows(area, expected);
 }
 
 bool Unchanged(const Snapshot &before, const TestWindow &window)
@@ -201,15 +205,6 @@ const ReadoutLook LabelLook = {IDB_PRESET_DIGITS, 10, 9, IDB_PRESET_POINT, 5, {2
 
 namespace {
 
-bool area_matches(const Snapshot &screen, const RECT &area, const Painter &expected)
-{
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            if (screen.Pixel(x, y) != expected(x, y))
-                return false;
-    return true;
-}
-
 // What a glyph pixel of `colour` looks like over `under` after painting.
 COLORREF composed(const ReadoutLook &look, COLORREF colour, COLORREF under)
 {
@@ -219,7 +214,7 @@ COLORREF composed(const ReadoutLook &look, COLORREF colour, COLORREF under)
 char read_cell(const Snapshot &screen, const ReadoutLook &look, int x, int y, const Painter &background)
 {
     const RECT cell = {x, y, x + look.cellWidth, y + look.height};
-    if (area_matches(screen, cell, background))
+    if (screen.Shows(cell, background))
         return ' ';
     // Glyphs leave their one-pixel border transparent.
     if (screen.Pixel(x, y) != background(x, y))
@@ -236,7 +231,7 @@ char read_cell(const Snapshot &screen, const ReadoutLook &look, int x, int y, co
 
 char read_point(const Snapshot &screen, const ReadoutLook &look, int x, int y, const Painter &background)
 {
-    if (area_matches(screen, {x, y, x + look.pointWidth, y + look.height}, background))
+    if (screen.Shows({x, y, x + look.pointWidth, y + look.height}, background))
         return ' ';
     const int sampleX = x + look.pointSample.x;
     const int sampleY = y + look.pointSample.y;

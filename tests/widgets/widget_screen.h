@@ -65,6 +65,8 @@ class Snapshot {
 public:
     explicit Snapshot(const TestWindow &window);
     COLORREF Pixel(int x, int y) const;
+    // Whether every pixel of `area` is what `expected` says.
+    bool Shows(const RECT &area, const Painter &expected) const;
     // The smallest rectangle holding every pixel that differs (empty if none).
     RECT ChangedArea(const Snapshot &later) const;
     // Every pixel of `area` that differs from `later`.
