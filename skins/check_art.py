@@ -183,6 +183,29 @@ class DigitStrips(unittest.TestCase):
                 glyphs.append(tuple(pixels(strip, cell_box)))
         self.assertEqual(len(set(glyphs)), 10, "two digits look the same")
 
+    def test_small_cell_k_reads_as_digit_k(self):
+        """Each small glyph, scaled to a common size, is closer to the same
+        digit of an ordinary typeface than to any other digit."""
+        from PIL import Image, ImageDraw, ImageFont
+        typeface = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 40)
+        common = (12, 18)
+
+        def inked(grey):
+            ink = grey.point(lambda v: 255 - v)
+            return ink.crop(ink.getbbox()).resize(common, Image.BILINEAR)
+
+        references = []
+        for digit in range(10):
+            sample = Image.new("L", (40, 50), 255)
+            ImageDraw.Draw(sample).text((5, 2), str(digit), font=typeface, fill=0)
+            references.append(list(inked(sample).getdata()))
+        strip = image_of(141).convert("L")
+        for cell in range(10):
+            with self.subTest(cell=cell):
+                glyph = list(inked(strip.crop((cell * 10, 0, cell * 10 + 10, 9))).getdata())
+                distances = [sum(abs(a - b) for a, b in zip(glyph, ref)) for ref in references]
+                self.assertEqual(distances.index(min(distances)), cell)
+
     def test_points_sit_on_the_baseline(self):
         large = ink_box(image_of(133), (0, 0, 6, 21), lambda p: p != BLACK)
         self.assertGreaterEqual(large[1], 14)
