@@ -144,6 +144,11 @@ void RegistryKey::Unlock()
 
 std::vector<uint8_t> Bytes(std::initializer_list<int32_t> numbers)
 {
+    return Bytes(std::vector<int32_t>(numbers));
+}
+
+std::vector<uint8_t> Bytes(const std::vector<int32_t> &numbers)
+{
     std::vector<uint8_t> bytes;
     for (int32_t number : numbers) {
         uint32_t word = static_cast<uint32_t>(number);

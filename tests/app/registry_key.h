@@ -43,6 +43,7 @@ private:
 };
 
 // Little-endian bytes of 32-bit numbers, as the registry holds them.
+std::vector<uint8_t> Bytes(const std::vector<int32_t> &numbers);
 std::vector<uint8_t> Bytes(std::initializer_list<int32_t> numbers);
 
 } // namespace testing

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "registry_key.h"
+#include "settings_fields.h"
 #include "settings_store.h"
 
 using testing::Bytes;
@@ -15,11 +16,6 @@ using testing::RegistryKey;
 namespace {
 
 const char ScratchPath[] = "Software\\TavolinTests\\Settings";
-
-std::vector<int32_t> Presets(const SettingsStore &store)
-{
-    return std::vector<int32_t>(store.PresetChannel, store.PresetChannel + SettingsStore::PresetCount);
-}
 
 void CheckValue(const RegistryKey &key, const char *name, DWORD type, const std::vector<uint8_t> &data)
 {
@@ -40,23 +36,10 @@ TEST_CASE("a clean first run creates the key and writes the ten defaults back")
     CHECK(key.Exists());
     CHECK(key.ValueNames().empty());
     // Until load every field is zero.
-    CHECK(store.CurrentFrequency == 0);
-    CHECK(store.Group == 0);
-    CHECK(store.AudioOutputType == 0);
-    CHECK(Presets(store) == std::vector<int32_t>(18, 0));
+    CHECK(FieldsOf(store) == SettingsFields{0, 0, 0, 0, 0, 0, std::vector<int32_t>(18, 0), 0, 0, 0, 0});
 
     CHECK(store.load() == 1);
-    CHECK(store.AudioOutputType == 2);
-    CHECK(store.SearchLevel == 1);
-    CHECK(store.CurrentFrequency == 880);
-    CHECK(store.CurrentVolume == 71);
-    CHECK(store.AutoSearch == 0);
-    CHECK(store.Group == 1);
-    CHECK(Presets(store) == std::vector<int32_t>(18, 0));
-    CHECK(store.WindowPos[0] == 0);
-    CHECK(store.WindowPos[1] == 0);
-    CHECK(store.StereoNoiseCancel == 0);
-    CHECK(store.RadioSystem == 0);
+    CHECK(FieldsOf(store) == DefaultFields());
 
     CHECK(key.ValueNames().size() == 10);
     CheckValue(key, "AudioOutputType", REG_DWORD, Bytes({2}));
@@ -79,11 +62,7 @@ TEST_CASE("a clean first run creates the key and writes the ten defaults back")
 TEST_CASE("stored values are read as they are, and nothing is written back")
 {
     RegistryKey key(ScratchPath);
-    std::vector<uint8_t> presets;
-    for (int32_t slot = 0; slot < 18; ++slot) {
-        std::vector<uint8_t> frequency = Bytes({900 + slot * 5});
-        presets.insert(presets.end(), frequency.begin(), frequency.end());
-    }
+    std::vector<uint8_t> presets = Bytes(SteppedPresets(900, 5));
     key.Set("PresetChannel", REG_BINARY, presets);
     key.Set("WindowPos", REG_BINARY, Bytes({-40, 1200}));
     key.SetNumber("AudioOutputType", 1);
@@ -94,28 +73,17 @@ TEST_CASE("stored values are read as they are, and nothing is written back")
     key.SetNumber("RadioSystem", 3);
     // The 8-bit fields take the low byte of the stored number.
     key.SetNumber("Group", 0x1202);
-    key.SetNumber("SearchLevel", 0xFFFFFF03);
+    key.SetNumber("SearchLevel", 0xFFFFFF83); // unclamped: the card clamps
     // Never read: a different number here changes nothing.
     key.SetNumber("AudioOutput", 7);
 
     SettingsStore store(HKEY_LOCAL_MACHINE, ScratchPath);
     CHECK(store.load() == 1);
-    CHECK(store.AudioOutputType == 1);
-    CHECK(store.CurrentFrequency == 1017);
-    CHECK(store.CurrentVolume == 55);
-    CHECK(store.AutoSearch == 1);
-    CHECK(store.StereoNoiseCancel == 1);
-    CHECK(store.RadioSystem == 3);
-    CHECK(store.Group == 2);
-    CHECK(store.SearchLevel == 3);
-    CHECK(store.WindowPos[0] == -40);
-    CHECK(store.WindowPos[1] == 1200);
-    for (int slot = 0; slot < 18; ++slot)
-        CHECK(store.PresetChannel[slot] == 900 + slot * 5);
+    CHECK(FieldsOf(store) == SettingsFields{1, 0x83, 1017, 55, 1, 2, SteppedPresets(900, 5), -40, 1200, 1, 3});
 
     CHECK(key.ValueNames().size() == 11);
     CheckValue(key, "Group", REG_DWORD, Bytes({0x1202}));
-    CheckValue(key, "SearchLevel", REG_DWORD, Bytes({static_cast<int32_t>(0xFFFFFF03)}));
+    CheckValue(key, "SearchLevel", REG_DWORD, Bytes({static_cast<int32_t>(0xFFFFFF83)}));
     CheckValue(key, "AudioOutput", REG_DWORD, Bytes({7}));
     CheckValue(key, "PresetChannel", REG_BINARY, presets);
 
@@ -144,7 +112,7 @@ TEST_CASE("values too large for their field are replaced by the default, in the 
         key.Set("PresetChannel", REG_BINARY, hundred);
         store.PresetChannel[4] = 950; // what the run had: replaced as well
         CHECK(store.load() == 1);
-        CHECK(Presets(store) == std::vector<int32_t>(18, 0));
+        CHECK(FieldsOf(store).PresetChannel == std::vector<int32_t>(18, 0));
         CheckValue(key, "PresetChannel", REG_BINARY, std::vector<uint8_t>(72, 0));
     }
     SUBCASE("WindowPos of 12 bytes: 8 zero bytes")
@@ -191,7 +159,7 @@ TEST_CASE("data shorter than the field fills its first bytes and keeps the rest"
         CHECK(store.load() == 1);
         std::vector<int32_t> expected = {881, 902, 953, 1004, 1055, 1076};
         expected.resize(18, 0);
-        CHECK(Presets(store) == expected);
+        CHECK(FieldsOf(store).PresetChannel == expected);
         // Nothing failed, so the short value stays as it was.
         CheckValue(key, "PresetChannel", REG_BINARY, group1);
     }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings_fields.h"
 #include "settings_probe.h"
 #include "settings_store.h"
 
@@ -22,12 +23,7 @@ int AfterWarning(const char *subKey)
     int failures = 0;
     if (store.key != nullptr)
         failures |= ProbeKeyOpened;
-    const int32_t noPresets[SettingsStore::PresetCount] = {};
-    bool defaults = store.SearchLevel == 1 && store.Group == 1 && store.AudioOutputType == 2 &&
-                    store.CurrentFrequency == 880 && store.CurrentVolume == 71 && store.AutoSearch == 0 &&
-                    std::memcmp(store.PresetChannel, noPresets, sizeof(noPresets)) == 0 && store.WindowPos[0] == 0 &&
-                    store.WindowPos[1] == 0 && store.StereoNoiseCancel == 0 && store.RadioSystem == 0;
-    if (!defaults)
+    if (!(FieldsOf(store) == DefaultFields()))
         failures |= ProbeNotDefaults;
     // The run changes a field; load must not overwrite it, save must not
     // write it anywhere.

@@ -3,6 +3,7 @@
 // a user would inspect it.
 #include <doctest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -11,6 +12,7 @@
 
 #include "process_runner.h"
 #include "registry_key.h"
+#include "settings_fields.h"
 #include "settings_store.h"
 #include "virtual_card.h"
 
@@ -31,8 +33,8 @@ struct ExpectedValue {
 // A run's state with a different number in every field.
 void FillRunState(SettingsStore &store)
 {
-    for (int slot = 0; slot < SettingsStore::PresetCount; ++slot)
-        store.PresetChannel[slot] = 875 + slot * 11;
+    std::vector<int32_t> presets = SteppedPresets(875, 11);
+    std::copy(presets.begin(), presets.end(), store.PresetChannel);
     store.Group = 3;
     store.AutoSearch = 1;
     store.CurrentVolume = 64;
@@ -48,11 +50,6 @@ void FillRunState(SettingsStore &store)
 // What FillRunState leaves in the registry after a save.
 std::vector<ExpectedValue> RunStateValues()
 {
-    std::vector<uint8_t> presets;
-    for (int32_t slot = 0; slot < 18; ++slot) {
-        std::vector<uint8_t> frequency = Bytes({875 + slot * 11});
-        presets.insert(presets.end(), frequency.begin(), frequency.end());
-    }
     return {
         {"AudioOutputType", REG_DWORD, {1, 0, 0, 0}},
         {"SearchLevel", REG_DWORD, {2, 0, 0, 0}},
@@ -61,7 +58,7 @@ std::vector<ExpectedValue> RunStateValues()
         {"AudioOutput", REG_DWORD, {1, 0, 0, 0}},
         {"AutoSearch", REG_DWORD, {1, 0, 0, 0}},
         {"Group", REG_DWORD, {3, 0, 0, 0}},
-        {"PresetChannel", REG_BINARY, presets},
+        {"PresetChannel", REG_BINARY, Bytes(SteppedPresets(875, 11))},
         {"WindowPos", REG_BINARY, {0xF4, 0xFF, 0xFF, 0xFF, 0x59, 0x01, 0, 0}},
         {"StereoNoiseCancel", REG_DWORD, {1, 0, 0, 0}},
         {"RadioSystem", REG_DWORD, {2, 0, 0, 0}},
@@ -143,18 +140,8 @@ TEST_CASE("save writes all eleven values with their types and sizes, byte for by
     {
         SettingsStore next(HKEY_LOCAL_MACHINE, ScratchPath);
         CHECK(next.load() == 1);
-        for (int slot = 0; slot < SettingsStore::PresetCount; ++slot)
-            CHECK(next.PresetChannel[slot] == store.PresetChannel[slot]);
-        CHECK(next.Group == 3);
-        CHECK(next.AutoSearch == 1);
-        CHECK(next.CurrentVolume == 64);
-        CHECK(next.CurrentFrequency == 1043);
-        CHECK(next.AudioOutputType == 1);
-        CHECK(next.SearchLevel == 2);
-        CHECK(next.WindowPos[0] == -12);
-        CHECK(next.WindowPos[1] == 345);
-        CHECK(next.StereoNoiseCancel == 1);
-        CHECK(next.RadioSystem == 2);
+        CHECK(FieldsOf(next) == FieldsOf(store));
+        CHECK(FieldsOf(next) == SettingsFields{1, 2, 1043, 64, 1, 3, SteppedPresets(875, 11), -12, 345, 1, 2});
         CheckValues(key, RunStateValues()); // nothing written back
     }
     SUBCASE("AudioOutput follows AudioOutputType at every save")
