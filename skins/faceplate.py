@@ -21,6 +21,8 @@ UP, DOWN, GLOWING, DARK = "up", "down", "glowing", "dark"
 
 
 def look(control, skin):
+    """Lamps are never pressed, so they stay dark in the pressed skin; plain
+    buttons never light, so they stand up in the lit one."""
     if control.kind == layout.LAMP:
         return GLOWING if skin == LIT else DARK
     if skin == PRESSED:
@@ -41,10 +43,8 @@ def _chevrons(pointing, left):
     def icon(draw, s, width, height):
         middle, half = height / 2, 5.5
         for step in (0, 7):
-            if pointing < 0:
-                tip, back = left + step, left + step + 7
-            else:
-                tip, back = left - step, left - step - 7
+            tip = left - pointing * step
+            back = tip - pointing * 7
             draw.polygon([(tip * s, middle * s), (back * s, (middle - half) * s), (back * s, (middle + half) * s)],
                          fill=255)
     return icon
