@@ -8,7 +8,7 @@ const char WarningText[] = "Can't get settings from registry,use the default set
 
 // Registry value names.
 const char AudioOutputTypeName[] = "AudioOutputType";
-const char AudioOutputName[] = "AudioOutput"; // written for older readers, never read
+const char AudioOutputName[] = "AudioOutput"; // a copy of AudioOutputType, written only
 const char SearchLevelName[] = "SearchLevel";
 const char CurrentFrequencyName[] = "CurrentFrequency";
 const char CurrentVolumeName[] = "CurrentVolume";
