@@ -11,8 +11,16 @@ tavolin_fresh_prefix() {
     # The card goes in only after the first wineserver has exited; otherwise
     # its driver starts seconds late.
     "$WINESERVER" -w
-    "$WINESERVER" -p
+    "$WINESERVER" -p >/dev/null 2>&1
     local bin="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}/x86_64/bin"
-    "$WINELOADER" "$bin/tunercard.exe" install "$bin/tavolincard.inf"
+    # The first program of a session starts Wine's services, which inherit
+    # its output; give them a file rather than the caller's terminal or pipe.
+    local log
+    log=$(mktemp)
+    local status=0
+    "$WINELOADER" "$bin/tunercard.exe" install "$bin/tavolincard.inf" </dev/null >"$log" 2>&1 || status=$?
+    cat "$log"
+    rm -f "$log"
+    [ $status -eq 0 ] || return $status
     "$WINELOADER" "$bin/tunercard.exe" wait present 30
 }
