@@ -83,12 +83,17 @@ int TunerDevice::poll_card()
     return 1;
 }
 
-int TunerDevice::set_power(uint32_t on)
+int TunerDevice::send(uint32_t code, const void *value, DWORD size)
 {
     if (!handle)
         return 0;
-    request(TUNER_SET_POWER, &on, sizeof(on), nullptr, 0);
+    request(code, const_cast<void *>(value), size, nullptr, 0); // the card's answer is not looked at
     return 1;
+}
+
+int TunerDevice::set_power(uint32_t on)
+{
+    return send(TUNER_SET_POWER, &on, sizeof(on));
 }
 
 int32_t TunerDevice::seek(uint32_t direction)
@@ -119,38 +124,28 @@ int32_t TunerDevice::seek_down()
 
 int TunerDevice::set_frequency(int32_t frequency)
 {
-    if (!handle)
+    if (!send(TUNER_SET_FREQUENCY, &frequency, sizeof(frequency)))
         return 0;
-    request(TUNER_SET_FREQUENCY, &frequency, sizeof(frequency), nullptr, 0);
     lastFrequency = frequency;
     return 1;
 }
 
 int TunerDevice::set_search_level(int32_t level)
 {
-    if (!handle)
-        return 0;
     uint16_t clamped = static_cast<uint16_t>(level < 0 ? 0 : level > 3 ? 3 : level);
-    request(TUNER_SET_SEARCH_LEVEL, &clamped, sizeof(clamped), nullptr, 0);
-    return 1;
+    return send(TUNER_SET_SEARCH_LEVEL, &clamped, sizeof(clamped));
 }
 
 int TunerDevice::set_mono(int32_t audioMode)
 {
-    if (!handle)
-        return 0;
     uint32_t mono = audioMode == 1 ? 1u : 0u;
-    request(TUNER_SET_MONO, &mono, sizeof(mono), nullptr, 0);
-    return 1;
+    return send(TUNER_SET_MONO, &mono, sizeof(mono));
 }
 
 int TunerDevice::set_stereo_noise_cancel(int32_t on)
 {
-    if (!handle)
-        return 0;
     uint32_t word = on ? 1u : 0u;
-    request(TUNER_SET_NOISE_CANCEL, &word, sizeof(word), nullptr, 0);
-    return 1;
+    return send(TUNER_SET_NOISE_CANCEL, &word, sizeof(word));
 }
 
 uint32_t TunerDevice::is_stereo()
@@ -175,25 +170,18 @@ int TunerDevice::set_band(int32_t radioSystem)
 
 int TunerDevice::set_mute(uint32_t on)
 {
-    if (!handle)
-        return 0;
-    request(TUNER_SET_MUTE, &on, sizeof(on), nullptr, 0);
-    return 1;
+    return send(TUNER_SET_MUTE, &on, sizeof(on));
 }
 
 int TunerDevice::set_volume(int32_t volume)
 {
-    if (!handle)
-        return 0;
-    request(TUNER_SET_VOLUME, &volume, sizeof(volume), nullptr, 0);
-    return 1;
+    return send(TUNER_SET_VOLUME, &volume, sizeof(volume));
 }
 
 int TunerDevice::start_rds()
 {
-    if (!handle)
+    if (!send(TUNER_START_RDS, nullptr, 0))
         return 0;
-    request(TUNER_START_RDS, nullptr, 0, nullptr, 0);
     rdsLevel = 0;
     rdsTickDevice = this;
     rdsTimer = SetTimer(nullptr, 0, kRdsTickMs, rds_tick_callback);
@@ -202,9 +190,8 @@ int TunerDevice::start_rds()
 
 int TunerDevice::stop_rds()
 {
-    if (!handle)
+    if (!send(TUNER_STOP_RDS, nullptr, 0))
         return 0;
-    request(TUNER_STOP_RDS, nullptr, 0, nullptr, 0);
     if (rdsTimer)
         KillTimer(nullptr, rdsTimer);
     rdsTimer = 0;

@@ -59,6 +59,8 @@ public:
 
 private:
     int32_t seek(uint32_t direction);
+    // One request without an answer; 0 and nothing sent without a handle.
+    int send(uint32_t code, const void *value, DWORD size);
     bool request(uint32_t code, void *input, DWORD inputSize, void *output, DWORD outputSize,
                  DWORD *returned = nullptr);
 
