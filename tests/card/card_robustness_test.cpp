@@ -102,6 +102,13 @@ TEST_CASE("unknown codes and control codes on the tuner handle are refused")
     CHECK(state.inserted == 1); // the pull code did nothing through this handle
     CHECK(state.logTotal == 2 * (sizeof(unknown) / sizeof(unknown[0])));
 
+    // Control requests carrying buffers they do not take are refused and do nothing.
+    uint32_t junk[4] = {1, 2, 3, 4};
+    for (uint32_t code : {CARD_CTL_PULL, CARD_CTL_INSERT, CARD_CTL_RESET, CARD_CTL_CLEAR_LOG})
+        CHECK_FALSE(card.Control().RawRequest(code, junk, sizeof(junk), nullptr, 0, nullptr));
+    CHECK(card.State().inserted == 1);
+    CHECK(card.State().logTotal == 2 * (sizeof(unknown) / sizeof(unknown[0])));
+
     // And the tuner codes mean nothing to the control device.
     uint32_t word = 1;
     CHECK_FALSE(card.Control().RawRequest(TUNER_SET_POWER, &word, 4, nullptr, 0, nullptr));
