@@ -117,6 +117,53 @@ TEST_CASE("unknown codes and control codes on the tuner handle are refused")
     CloseHandle(handle);
 }
 
+TEST_CASE("random scenarios are refused or played safely")
+{
+    std::set<DWORD> hostsBefore = driver_hosts();
+    VirtualCard card;
+    HANDLE handle = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(handle);
+    uint32_t on = 1;
+    REQUIRE(SendRequest(handle, TUNER_SET_POWER, &on, 4, nullptr, 0));
+    REQUIRE(SendRequest(handle, TUNER_START_RDS, nullptr, 0, nullptr, 0));
+    std::mt19937 random(7);
+    static CardScenario scenario;
+    int accepted = 0;
+    for (int i = 0; i < 300; ++i) {
+        auto *bytes = reinterpret_cast<uint8_t *>(&scenario);
+        for (size_t b = 0; b < sizeof(scenario); ++b)
+            bytes[b] = static_cast<uint8_t>(random());
+        if (i % 2) { // half of them pass the header checks, with garbage stations
+            scenario.stationCount = random() % (CARD_MAX_STATIONS + 1);
+            scenario.seekStep = static_cast<int32_t>(1 + random() % 1000);
+            scenario.rdsChunk = 1 + random() % TUNER_RDS_TEXT_BYTES;
+            for (uint32_t s = 0; s < scenario.stationCount; ++s)
+                scenario.stations[s].frequency = static_cast<int32_t>(760 + random() % 330);
+        }
+        if (!card.Control().LoadScenario(scenario))
+            continue;
+        ++accepted;
+        for (int step = 0; step < 5; ++step) {
+            int32_t frequency = static_cast<int32_t>(760 + random() % 330);
+            CHECK(SendRequest(handle, TUNER_SET_FREQUENCY, &frequency, 4, nullptr, 0));
+            TunerSeekRequest seek = {step % 2u, step % 2u};
+            TunerSeekAnswer answer = {};
+            CHECK(SendRequest(handle, TUNER_SEEK, &seek, sizeof(seek), &answer, sizeof(answer)));
+            uint32_t level = 0;
+            CHECK(SendRequest(handle, TUNER_RDS_LEVEL_TICK, &level, 4, &level, 4));
+            char text[TUNER_RDS_TEXT_BYTES] = {};
+            DWORD returned = 0;
+            CHECK(SendRequest(handle, TUNER_READ_RDS_TEXT, text, sizeof(text), text, sizeof(text), &returned));
+            CHECK(returned <= scenario.rdsChunk);
+        }
+    }
+    MESSAGE("random scenarios accepted: " << accepted << " of 300");
+    CHECK(accepted >= 100);
+    check_card_answers(card, handle);
+    CloseHandle(handle);
+    CHECK(driver_hosts() == hostsBefore);
+}
+
 TEST_CASE("thousands of random requests leave the driver's host alive and the card answering")
 {
     std::set<DWORD> hostsBefore = driver_hosts();
