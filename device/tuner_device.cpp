@@ -5,8 +5,6 @@
 #include "tuner_discovery.h"
 #include "tuner_protocol.h"
 
-TunerDevice tunerDevice;
-
 namespace {
 
 constexpr UINT kRdsTickMs = 100;

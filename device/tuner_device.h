@@ -69,5 +69,5 @@ private:
     TunerOpenedObserver *openedObserver;
 };
 
-// The program's one card link.
+// The radio program's one card link, defined with its other static objects.
 extern TunerDevice tunerDevice;

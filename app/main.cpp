@@ -1,0 +1,44 @@
+// The radio program's entry: one instance per desktop (a second start brings
+// the running window forward), the window, and the message loop. Every
+// object the program uses was constructed before this runs.
+#include <windows.h>
+
+#include "radio_state.h"
+#include "radio_window.h"
+#include "resource.h"
+
+namespace {
+
+constexpr int NameLength = 100;
+
+int run_message_loop()
+{
+    HACCEL accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorA(message.hwnd, accelerators, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+{
+    GetCurrentDirectoryA(sizeof(startDirectory), startDirectory);
+    char title[NameLength] = {};
+    char windowClass[NameLength] = {};
+    LoadStringA(instance, IDS_WINDOW_TITLE, title, NameLength);
+    LoadStringA(instance, IDS_WINDOW_CLASS, windowClass, NameLength);
+    if (HWND running = FindWindowA(windowClass, title)) {
+        ShowWindow(running, SW_SHOW);
+        SetForegroundWindow(running);
+        return 0;
+    }
+    if (!create_radio_window(instance, windowClass, title, showCommand))
+        return 0;
+    return run_message_loop();
+}

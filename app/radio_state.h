@@ -1,0 +1,40 @@
+// The radio program's application state: plain values with static lifetime,
+// touched only on the window's thread. The widgets and controls are declared
+// in controls/radio_controls.h; all of them are defined, in construction
+// order, in app/radio_objects.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The radio's fixed client area, drawn entirely from the skins.
+constexpr int ClientWidth = 240;
+constexpr int ClientHeight = 268;
+
+// The radio's icon in the notification area.
+constexpr UINT TrayIconId = 1;
+
+// Values of the mono mode (the settings field AudioOutputType).
+constexpr int32_t MonoForced = 1;
+constexpr int32_t StereoAllowed = 2;
+
+extern HINSTANCE appInstance;
+extern HWND mainWindow;
+extern HWND rdsWindow; // the modeless RDS text window, when open
+
+// The current directory at start: the skins are read from it.
+extern char startDirectory[MAX_PATH];
+
+// Whole-window skins in one state each, and the composed background. The
+// main window owns them; the widgets borrow them.
+extern HDC backgroundDC;
+extern HDC normalSkinDC;
+extern HDC pressedSkinDC;
+extern HDC litSkinDC;
+
+extern int muted;        // 1 while the user has muted the card with the mute button
+extern int cardReady;    // 1 while the card watch has found the card answering
+extern int rdsMenuShown; // 1 while the "RDS" item is in the window's menu
+extern int heldKey;      // the shortcut that holds a control down, 0 for none
+extern POINT lastPointer; // last mouse position reported to the window, client pixels

@@ -1,0 +1,25 @@
+// The radio's one top-level window, class and title "Vantor": its creation,
+// the steps that lay it out, fill it from the settings and save them again,
+// and its window procedure, which only routes each message to a handler.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Registers the class and creates, places and shows the window. 0 on failure.
+HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char *title, int showCommand);
+
+// The window's outer size for a 240 x 268 client area with its menu bar.
+SIZE radio_window_outer_size();
+
+void layout_controls();
+void apply_settings();
+// The band step of apply_settings, shared with the Settings dialog: limits
+// for the read-out, scale and labels, the stored frequency clamped into them,
+// the dial strip, and the band command. A RadioSystem outside 1-3 is stored
+// as 1 first.
+void apply_band();
+void refresh_device_state();
+void redraw_all();
+void save_settings();

@@ -1,0 +1,6 @@
+// The modeless window that shows the RDS text the card receives, glued to
+// the main window's right edge. At most one exists at a time.
+#pragma once
+
+// Opens the window unless it is open already.
+void open_rds_window();

@@ -1,0 +1,27 @@
+// Ids of the radio program's own resources. Plain macros: the resource
+// script includes this file as well as the C++ sources. The bitmap ids the
+// widgets load are in widgets/bitmap_ids.h.
+#pragma once
+
+#include "bitmap_ids.h"
+
+#define IDI_TAVOLIN 107
+
+// The window's menu and the accelerators that open About share this id.
+#define IDR_MAIN_MENU 109
+#define IDR_ACCELERATORS 109
+
+// The window title and the window class, both "Vantor".
+#define IDS_WINDOW_TITLE 103
+#define IDS_WINDOW_CLASS 109
+
+// Dialog templates.
+#define IDD_ABOUT 103
+#define IDD_SETTINGS 130
+#define IDD_RDS 148
+
+// Menu commands.
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDM_RDS 110
+#define IDM_SETTINGS 32771

@@ -1,0 +1,46 @@
+#include "preset_button.h"
+
+#include <mmsystem.h>
+
+#include "radio_controls.h"
+#include "tuner_device.h"
+
+namespace {
+
+// The card is first tuned this far below the preset, then to the preset
+// after a pause, so that it settles on the station from below.
+constexpr int32_t PreTuneOffset = 2;
+constexpr DWORD PreTunePauseMs = 300;
+constexpr char StoreChime[] = "Default.wav";
+
+} // namespace
+
+void PresetButton::OnClick()
+{
+    if (!tuningScale.IsEnabled())
+        return; // no card
+    const bool userMuted = muteButton.IsOn() != 0;
+    if (!userMuted)
+        tunerDevice.set_mute(1);
+    const unsigned group = static_cast<unsigned>(presetBank.GetGroup());
+    tunerDevice.set_frequency(presetBank.GetPreset(group, slot) - PreTuneOffset);
+    Sleep(PreTunePauseMs);
+    // The scale clamps a preset from another band to the nearest edge and
+    // tunes the card to that.
+    tuningScale.SetValue(presetBank.GetPreset(group, slot), 0);
+    if (!userMuted)
+        tunerDevice.set_mute(0);
+}
+
+void PresetButton::OnHold()
+{
+    if (!tuningScale.IsEnabled())
+        return; // stays pressed; its release then recalls nothing
+    PlaySoundA(StoreChime, nullptr, SND_FILENAME); // synchronous: the chime ends before the recall
+    const unsigned group = static_cast<unsigned>(presetBank.GetGroup());
+    presetBank.SetPreset(group, slot, tuningScale.GetValue());
+    presetBank.DrawLabels(slot);
+    // Releases a pressed button at once, which recalls the stored frequency;
+    // a button that was never pressed (the pointer moved onto it) stays quiet.
+    SimulateEvent(EventUp);
+}

@@ -1,0 +1,17 @@
+#include "radio_sliders.h"
+
+#include "radio_controls.h"
+#include "station_search.h"
+#include "tuner_device.h"
+
+void TuningScale::OnChange()
+{
+    if (!search_running())
+        tunerDevice.set_frequency(GetValue());
+    frequencyDisplay.SetValue(GetValue(), 1);
+}
+
+void VolumeSlider::OnChange()
+{
+    tunerDevice.set_volume(GetValue());
+}

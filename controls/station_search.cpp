@@ -1,0 +1,52 @@
+#include "station_search.h"
+
+#include "radio_controls.h"
+#include "radio_state.h"
+#include "timers.h"
+#include "tuner_device.h"
+#include "tuner_protocol.h"
+
+bool search_running()
+{
+    return tunerDevice.searchContinues != TUNER_SEEK_DONE;
+}
+
+void search_step(BitmapButton &button, TuneDirection direction)
+{
+    button.Draw(); // pressed when reached by a press or the timer, up when by an arrow key
+    tunerDevice.set_mute(1);
+    const int32_t reached = direction == TuneDirection::Up ? tunerDevice.seek_up() : tunerDevice.seek_down();
+    // The scale clamps the answer into the band; its change notification
+    // shows it, and tunes the card only once the search has ended.
+    tuningScale.SetValue(reached, 0);
+    if (search_running()) {
+        SetTimer(mainWindow, SearchTimer, SearchStepMs, nullptr);
+        return;
+    }
+    KillTimer(mainWindow, SearchTimer);
+    button.state = BitmapButton::Up;
+    button.Draw();
+    if (!muteButton.IsOn())
+        tunerDevice.set_mute(0);
+}
+
+void search_tick()
+{
+    // The simulated press runs the button's OnPress: the next step.
+    if (tunerDevice.searchContinues == TUNER_SEEK_CONTINUE_UP)
+        tuneUpButton.SimulateEvent(EventDown);
+    else if (tunerDevice.searchContinues == TUNER_SEEK_CONTINUE_DOWN)
+        tuneDownButton.SimulateEvent(EventDown);
+}
+
+void abort_search()
+{
+    tunerDevice.searchContinues = TUNER_SEEK_DONE;
+    tuneUpButton.state = BitmapButton::Up;
+    tuneUpButton.Draw();
+    tuneDownButton.state = BitmapButton::Up;
+    tuneDownButton.Draw();
+    if (!muteButton.IsOn())
+        tunerDevice.set_mute(0);
+    KillTimer(mainWindow, SearchTimer);
+}

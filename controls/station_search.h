@@ -1,0 +1,19 @@
+// The station search: while auto search is on, a tune button starts a run of
+// seek steps. The card answers each step with the frequency it reached and
+// whether to go on (and which way); the program issues the next step 100 ms
+// later, keeps the card muted meanwhile, shows every answer on the scale and
+// the read-out, and tunes the card once, at the end. A key or a click ends a
+// running search where it is.
+#pragma once
+
+#include "bitmap_button.h"
+#include "tune_buttons.h"
+
+// One seek step, the press of `button` while auto search is on.
+void search_step(BitmapButton &button, TuneDirection direction);
+// Timer tick: the next step, in the direction the card named.
+void search_tick();
+// Ends a running search at the frequency reached, without re-tuning.
+void abort_search();
+// Whether a search is running (the card's last answer said to go on).
+bool search_running();
