@@ -11,6 +11,6 @@ for arch in i686 x86_64; do
     [ "$arch" = x86_64 ] && tests=ON
     cmake -S . -B "$build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" \
-        -DTAVOLIN_TESTS=$tests -DTAVOLIN_I686_BIN="$build/i686/bin" >/dev/null
+        -DTAVOLIN_TESTS=$tests -DTAVOLIN_VIRTUAL_CARD=ON -DTAVOLIN_I686_BIN="$build/i686/bin" >/dev/null
     cmake --build "$build/$arch" -- -j"$(nproc)"
 done

@@ -5,9 +5,10 @@
 # (scripts/wine-run PROGRAM); end it with: scripts/stop.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build="${TAVOLIN_BUILD_DIR:-$root/build}"
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh"
-export TAVOLIN_WINEPREFIX="$root/build/run-prefix"
+export TAVOLIN_WINEPREFIX="$build/run-prefix"
 . "$root/scripts/prefix.sh"
 tavolin_fresh_prefix
-"$WINELOADER" "$root/build/x86_64/bin/tunercard.exe" state
+"$WINELOADER" "$build/x86_64/bin/tunercard.exe" state
