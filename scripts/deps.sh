@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 libwine
-    xvfb xauth
+    xvfb xauth x11-utils
     doctest-dev
     python3 python3-pil fonts-dejavu-core
 )
