@@ -12,7 +12,7 @@ tavolin_fresh_prefix() {
     # its driver starts seconds late.
     "$WINESERVER" -w
     "$WINESERVER" -p >/dev/null 2>&1
-    local bin="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}/x86_64/bin"
+    local bin="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}/$tavolin_arch/bin"
     # The first program of a session starts Wine's services, which inherit
     # its output; give them a file rather than the caller's terminal or pipe.
     local log
