@@ -90,9 +90,11 @@ run_vm() {
     # paths, the job, its status, power off.
     cat >"$rootfs/usr/local/sbin/tavolin-vm-init.new" <<'EOF'
 #!/bin/bash
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev /dev
+# The initrd hands over /proc, /sys and /dev already mounted.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sys /sys
+mountpoint -q /dev || mount -t devtmpfs dev /dev
+dmesg -n 1
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
@@ -106,6 +108,7 @@ mount -t 9p -o $options job /run/job
 mkdir -p "$root" "$build"
 mount -t 9p -o $options work "$root"
 mount -t 9p -o $options build "$build"
+echo "VM up in $(cut -d' ' -f1 /proc/uptime) s" >/dev/ttyS0
 status=0
 "${command[@]}" </dev/null >/dev/ttyS0 2>&1 || status=$?
 echo $status >/run/job/status
