@@ -10,10 +10,9 @@ build="${TAVOLIN_BUILD_DIR:-$root/build}"
 for arch in i686 x86_64; do
     # The host-side checks (both builds' import tables, the art) run once,
     # with the x86_64 tests.
-    host_checks=OFF
-    [ "$arch" = x86_64 ] && host_checks=ON
+    host_checks=(-DTAVOLIN_HOST_CHECKS=OFF)
+    [ "$arch" = x86_64 ] && host_checks=(-DTAVOLIN_HOST_CHECKS=ON -DTAVOLIN_I686_BIN="$build/i686/bin")
     cmake -S . -B "$build/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" \
-        -DTAVOLIN_TESTS=ON -DTAVOLIN_HOST_CHECKS=$host_checks -DTAVOLIN_I686_BIN="$build/i686/bin" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" -DTAVOLIN_TESTS=ON "${host_checks[@]}" >/dev/null
     cmake --build "$build/$arch" -- -j"$(nproc)"
 done

@@ -12,11 +12,14 @@ builds=(x86_64 i686)
 case "${1:-}" in
     --x86_64 | --i686) builds=("${1#--}"); shift ;;
 esac
-bash "$root/scripts/deps.sh"
-bash "$root/scripts/build.sh"
 
 summary=()
 failed=0
+report() {
+    echo "=== summary"
+    printf '%s\n' "${summary[@]}"
+}
+trap report EXIT
 # part NAME COMMAND...: runs one part, timed, and notes how it went.
 part() {
     local name=$1 start=$SECONDS status=0
@@ -28,6 +31,7 @@ part() {
     summary+=("$(printf '%-40s %-20s %4d s' "$name" "$result" $((SECONDS - start)))")
     return $status
 }
+part "packages and both builds" bash -c 'bash "$1/scripts/deps.sh" && bash "$1/scripts/build.sh"' build "$root" || exit
 for arch in "${builds[@]}"; do
     if [ "$arch" = x86_64 ]; then
         part "x86_64 tests (host, 64-bit Wine)" \
@@ -42,6 +46,4 @@ for arch in "${builds[@]}"; do
         part "i686 tests ($mode, 32-bit Wine)" bash "$root/scripts/test-i686.sh" "$@" || true
     fi
 done
-echo "=== summary"
-printf '%s\n' "${summary[@]}"
 exit $failed
