@@ -42,7 +42,7 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled and put back")
     settings.SetNumber("CurrentFrequency", 1017);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
+    AwaitFirstWatchTick();
     const testing::ClientShot playing = radio.Shot();
     REQUIRE_FALSE(testing::Shows(playing, normal, Readout));
 
@@ -95,8 +95,7 @@ TEST_CASE_FIXTURE(RadioStory, "an idle radio asks the card only what its timers 
     settings.SetNumber("CurrentFrequency", 953); // mono, no RDS
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
-    card.ClearLog();
+    StartListening();
     Sleep(2000);
     const std::vector<CardLogEntry> log = card.Log();
     CHECK_MESSAGE(testing::Commands(log).empty(), testing::Join(testing::Commands(log)));

@@ -11,8 +11,7 @@ TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
 {
     RadioProgram radio;
     StartActive(radio);
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
-    card.ClearLog();
+    StartListening();
 
     SUBCASE("M mutes and lights the lamp; again un-mutes")
     {

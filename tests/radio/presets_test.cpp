@@ -31,8 +31,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
     store_presets(settings);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2); // the first card-watch tick has re-tuned the card
-    card.ClearLog();
+    StartListening();
     const POINT three = Middle(Presets[2]);
 
     SUBCASE("a click: muted, 0.2 MHz below, 300 ms, the preset, sound back")
@@ -63,7 +62,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
         CHECK(ShowsSkin(radio, lit, MuteLamp));
         card.ClearLog();
         radio.Click(three.x, three.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
+        AwaitFirstWatchTick();
         radio.Settle();
         const std::vector<std::string> expected = {"set_frequency(1015)", "set_frequency(1017)"};
         CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
@@ -105,8 +104,7 @@ TEST_CASE_FIXTURE(RadioStory, "storing a preset by holding it")
     store_presets(settings);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
-    card.ClearLog();
+    StartListening();
     const POINT three = Middle(Presets[2]);
     const RECT label = LabelRect(3);
     const testing::ClientShot before = radio.Shot();
@@ -190,7 +188,7 @@ TEST_CASE_FIXTURE(RadioStory, "preset groups")
     store_presets(settings);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
+    AwaitFirstWatchTick();
     const testing::ClientShot group1 = radio.Shot();
     const RECT labels = {LabelCorners[0].x, LabelCorners[0].y, LabelCorners[5].x + 45, LabelCorners[5].y + 9};
 

@@ -16,6 +16,17 @@ RadioStory::RadioStory()
     settings.PlaceWindow(WindowLeft, WindowTop);
 }
 
+void RadioStory::AwaitFirstWatchTick()
+{
+    REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 2).size() >= 2);
+}
+
+void RadioStory::StartListening()
+{
+    AwaitFirstWatchTick();
+    card.ClearLog();
+}
+
 int64_t RadioStory::Now()
 {
     LARGE_INTEGER now;

@@ -61,6 +61,11 @@ public:
     virtual ~RadioStory() = default;
 
     int64_t Ticks() { return card.State().counterFrequency; }
+    // Waits until the first card-watch tick has tuned the card again: from
+    // then on the radio sends only what the user or its timers ask.
+    void AwaitFirstWatchTick();
+    // The same, then an empty log: what follows is the story's own.
+    void StartListening();
     // Now on the clock of the card's time stamps.
     static int64_t Now();
     // Milliseconds from the clock reading `start` to a logged request.

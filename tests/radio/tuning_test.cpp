@@ -41,8 +41,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         settings.SetNumber("CurrentFrequency", 900);
         RadioProgram radio;
         REQUIRE(radio.Window());
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         const int64_t pressedAt = Now();
         radio.Press(up.x, up.y);
         AwaitRequests(TUNER_SET_FREQUENCY, 6, 5000);
@@ -72,8 +71,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         settings.SetNumber("CurrentFrequency", 1078);
         RadioProgram radio;
         REQUIRE(radio.Window());
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.Press(up.x, up.y);
         AwaitRequests(TUNER_SET_FREQUENCY, 2, 3000);
         Sleep(700);
@@ -89,8 +87,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         settings.SetNumber("CurrentFrequency", 900);
         RadioProgram radio;
         REQUIRE(radio.Window());
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.Press(up.x, up.y);
         AwaitRequests(TUNER_SET_FREQUENCY, 3, 4000);
         radio.MoveTo(200, 30);
@@ -109,8 +106,7 @@ TEST_CASE_FIXTURE(RadioStory, "arrow keys")
     settings.SetNumber("CurrentFrequency", 900);
     RadioProgram radio;
     StartActive(radio);
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
-    card.ClearLog();
+    StartListening();
 
     SUBCASE("Right held steps once per key-down of the keyboard's repeat; Left steps back")
     {
@@ -151,8 +147,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         RadioProgram radio;
         REQUIRE(radio.Window());
         CHECK(ShowsSkin(radio, lit, AutoSearch));
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.Click(up.x, up.y);
         AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 5000);
         radio.Settle();
@@ -191,8 +186,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         card.LoadScenario(FarStation);
         RadioProgram radio;
         StartActive(radio);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.Click(up.x, up.y);
         AwaitRequests(TUNER_SEEK, 3, 3000);
         radio.Tap('M');
@@ -215,8 +209,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         card.LoadScenario(FarStation);
         RadioProgram radio;
         REQUIRE(radio.Window());
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.Click(up.x, up.y);
         AwaitRequests(TUNER_SEEK, 3, 3000);
         radio.Click(Middle(Presets[0]).x, Middle(Presets[0]).y);
@@ -233,8 +226,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         card.LoadScenario(FarStation);
         RadioProgram radio;
         StartActive(radio);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2);
-        card.ClearLog();
+        StartListening();
         radio.KeyDown(VK_RIGHT);
         AwaitRequests(TUNER_SEEK, 2, 3000);
         radio.KeyDown(VK_RIGHT);

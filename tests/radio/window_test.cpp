@@ -17,8 +17,7 @@ constexpr WPARAM TrayIconId = 1;
 void change_volume(RadioStory &story, RadioProgram &radio)
 {
     StartActive(radio);
-    story.AwaitRequests(TUNER_SET_FREQUENCY, 2); // past the first card-watch tick
-    story.card.ClearLog();
+    story.StartListening();
     radio.Tap(VK_UP);
     REQUIRE(story.AwaitRequestsWith(TUNER_SET_VOLUME, 72, 1).size() == 1);
 }
@@ -108,8 +107,7 @@ TEST_CASE_FIXTURE(RadioStory, "a cancelled end of the session leaves the radio p
 {
     RadioProgram radio;
     REQUIRE(radio.Window());
-    AwaitRequests(TUNER_SET_FREQUENCY, 2);
-    card.ClearLog();
+    StartListening();
     DWORD_PTR answer = 0;
     REQUIRE(SendMessageTimeoutA(radio.Window(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, &answer));
     Sleep(300);
