@@ -80,16 +80,4 @@ AgentStory::~AgentStory()
         testing::RadioProgram left(radio);
 }
 
-int64_t AgentStory::Now()
-{
-    LARGE_INTEGER now = {};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-double AgentStory::Elapsed(int64_t earlier, int64_t later)
-{
-    return static_cast<double>(later - earlier) * 1000.0 / static_cast<double>(Ticks());
-}
-
 } // namespace agent_test

@@ -46,10 +46,6 @@ public:
     AgentStory() = default;
     // Unloads an agent still running and closes a radio still open.
     ~AgentStory() override;
-    // Now on the card log's clock.
-    static int64_t Now();
-    // Milliseconds between two moments on that clock.
-    double Elapsed(int64_t earlier, int64_t later);
 };
 
 } // namespace agent_test
