@@ -72,6 +72,11 @@ int RadioWindowCount()
     return count;
 }
 
+bool ClosesAtNextTick(testing::RadioProgram &radio)
+{
+    return testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs) && radio.WaitExit() == 0;
+}
+
 AgentStory::~AgentStory()
 {
     if (FindWindowA(AgentWindowClass, nullptr))

@@ -41,6 +41,10 @@ HWND WaitForRadioWindow(DWORD timeoutMs = 8000);
 // The radio windows there are, shown or not.
 int RadioWindowCount();
 
+// Whether the radio's window goes within a tick or two (its shutdown runs as
+// it goes) and the program then ends with 0.
+bool ClosesAtNextTick(testing::RadioProgram &radio);
+
 class AgentStory : public radio_test::RadioStory {
 public:
     AgentStory() = default;

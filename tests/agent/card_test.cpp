@@ -44,6 +44,16 @@ int idle_samples(testing::VirtualCard &card)
     return idle;
 }
 
+void end_process(DWORD processId)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
 } // namespace
 
 TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
@@ -79,14 +89,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
         radio.Settle();
         card.ClearLog();
         card.Pull();
-        // Closed at the next tick.
-        REQUIRE(radio.WaitExit(PastTwoTicksMs) == 0);
-        // Its shutdown still tried the card's handle it held: stop and power off.
-        const std::vector<std::string> requests = testing::AllRequests(card.Log());
-        REQUIRE(requests.size() >= 2);
-        const std::vector<std::string> last(requests.end() - 2, requests.end());
-        const std::vector<std::string> shutdown = {"stop_rds() failed", "set_power(0) failed"};
-        CHECK_MESSAGE(last == shutdown, testing::Join(requests));
+        REQUIRE(ClosesAtNextTick(radio));
         CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{300, 200});
         CHECK(card.State().openHandles == 0);
         CHECK(agent.Running());
@@ -111,7 +114,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
     {
         const POINT power = Middle(radio_test::Power);
         radio.Click(power.x, power.y);
-        REQUIRE(radio.WaitExit(5000) == 0);
+        REQUIRE(radio.WaitExit() == 0);
         // The agent holds the card only for a moment at each tick.
         CHECK(idle_samples(card) >= 30);
         CHECK(FindRadioWindow() == nullptr);
@@ -169,7 +172,37 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
         AgentProgram agent;
         Sleep(PastTwoTicksMs);
         card.Pull();
-        CHECK(radio.WaitExit(PastTwoTicksMs + 2000) == 0);
+        CHECK(ClosesAtNextTick(radio));
         CHECK(agent.Descendants().empty());
     }
+}
+
+TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
+{
+    AgentProgram agent;
+    RadioProgram radio(WaitForRadioWindow());
+    REQUIRE(radio.Started());
+    SetWindowPos(radio.Window(), nullptr, 260, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    radio.Settle();
+
+    SUBCASE("its menu open")
+    {
+        // "Option", the menu bar's one item, just above the client area.
+        radio.Click(12, -GetSystemMetrics(SM_CYMENU) / 2);
+        REQUIRE(testing::WaitUntil([] {
+            HWND popup = FindWindowA("#32768", nullptr);
+            return popup && IsWindowVisible(popup);
+        }));
+        card.Pull();
+        // The window goes with its menu at the next tick. Wine's menu loop
+        // swallows the quit message the radio posts as its window goes, so
+        // under Wine the process itself lingers without a window.
+        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
+        if (radio.WaitExit(3000) == -1)
+            end_process(radio.ProcessId());
+    }
+
+    CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{260, 180});
+    CHECK(card.State().openHandles == 0);
+    CHECK(agent.Running());
 }

@@ -161,7 +161,7 @@ TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path"
         RadioProgram radio;
         REQUIRE(radio.Window());
         card.Pull();
-        CHECK(radio.WaitExit(PastTwoTicksMs + 2000) == 0);
+        CHECK(ClosesAtNextTick(radio));
         card.Insert();
         Sleep(PastTwoTicksMs);
         CHECK(agent.Descendants().empty());
