@@ -42,7 +42,7 @@ tavolin_fresh_prefix() {
     # its driver starts seconds late.
     "$WINESERVER" -w
     "$WINESERVER" -p >/dev/null 2>&1
-    local bin="$tavolin_build/x86_64/bin"
+    local bin="$tavolin_build/$tavolin_arch/bin"
     # The first program of a session starts Wine's services, which inherit
     # its output; give them a file rather than the caller's terminal or pipe.
     local log

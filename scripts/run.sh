@@ -1,29 +1,51 @@
 #!/bin/bash
-# The main job: build, then a Wine prefix with the virtual tuner card
-# installed and inserted, the card's state printed, and the agent started in
-# the background: it sees the card and starts the radio in a real window
-# (on DISPLAY). The prefix's wineserver stays up, so the card stays loaded for
-# the programs run in it (scripts/wine-run PROGRAM); end it with:
-# scripts/stop.sh
+# The main job: build, make a Wine prefix with the virtual tuner card
+# installed and inserted, and start the agent, which finds the card and
+# starts the radio in a real window: on the user's display when there is one,
+# otherwise in an X server of its own. A screenshot of the window is written
+# to the build folder. The agent, the radio, the card and the X server stay
+# up; end them with: bash scripts/stop.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${TAVOLIN_BUILD_DIR:-$root/build}"
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh"
+bash "$root/scripts/stop.sh"
+
+# A display: the user's, or a virtual one of our own that stop.sh ends.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    exec {display_fd}<> <(:)
+    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$build/run-xvfb.pid"
+    read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
+    exec {display_fd}>&-
+    export DISPLAY=":$number"
+    own_display=1
+    echo "no display: the radio runs in a virtual X server on $DISPLAY"
+fi
+
 export TAVOLIN_WINEPREFIX="$build/run-prefix"
 . "$root/scripts/prefix.sh"
 tavolin_fresh_prefix
+if [ -n "${own_display:-}" ]; then
+    # No window manager there: Wine should not wait for one.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+fi
 "$WINELOADER" "$build/x86_64/bin/tunercard.exe" state
-# The agent runs from the build's bin folder, where the radio and its skins
-# are; a second after its start it finds the card and starts the radio.
+
+# The agent starts the radio from its own folder, the build's bin folder,
+# which becomes the radio's current folder (it reads its skins there), a
+# second after it sees the card.
 bin="$build/x86_64/bin"
-"$WINELOADER" "$bin/Agent_Tavolin.exe" </dev/null >"$build/agent.log" 2>&1 &
-for _ in $(seq 40); do
-    if "$WINELOADER" "$bin/tunercard.exe" state | grep -Eq 'open handles +[1-9]'; then
-        echo "the agent started the radio: it holds the card"
-        exit 0
-    fi
-    sleep 0.5
-done
-echo "the radio did not open the card within 20 s (see $build/agent.log)" >&2
-exit 1
+(cd "$build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$build/run-agent.log" 2>&1 &
+shot="$build/radio-screenshot"
+if (cd "$bin" && "$WINELOADER" window_shot.exe Vantor "$(basename "$shot").bmp" 20000 >/dev/null); then
+    mv "$bin/$(basename "$shot").bmp" "$shot.bmp"
+    /usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
+        "$shot.bmp" "$shot.png" && rm -f "$shot.bmp"
+    echo "the radio is running on display $DISPLAY; screenshot: $shot.png"
+else
+    echo "the radio's window did not appear (see $build/run-agent.log)" >&2
+    exit 1
+fi
+echo "stop it with: bash scripts/stop.sh"

@@ -179,3 +179,26 @@ TEST_CASE_FIXTURE(RadioStory, "hiding in the notification area")
         CHECK(last_commands(*this, 3) == Shutdown);
     }
 }
+
+TEST_CASE_FIXTURE(RadioStory, "a few actions, kept as a picture of the window")
+{
+    settings.Set("PresetChannel", REG_BINARY,
+                 testing::Bytes({891, 953, 1017, 1053, 900, 1075, 885, 917, 1017, 1041, 1063, 1079, 1000, 1010, 1020,
+                                 1030, 1040, 1050}));
+    RadioProgram radio;
+    REQUIRE(radio.Window());
+    radio.Click(Middle(Groups[1]).x, Middle(Groups[1]).y);
+    REQUIRE(WaitForSkin(radio, lit, Groups[1]));
+    radio.Click(Middle(Presets[2]).x, Middle(Presets[2]).y); // 101.7, stereo with RDS
+    REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 1017, 1).size() == 1);
+    REQUIRE(WaitForSkin(radio, lit, StereoLamp, 2000));
+    REQUIRE(WaitForSkin(radio, lit, Rds, 3000));
+    radio.Activate();
+    radio.Tap(VK_DOWN);
+    radio.Tap(VK_DOWN);
+    REQUIRE(AwaitRequestsWith(TUNER_SET_VOLUME, 69, 1).size() == 1);
+    radio.Settle();
+    const std::string path = testing::BinDirectory() + "\\radio-window.bmp";
+    CHECK(radio.Shot().Save(path));
+    MESSAGE("the window after a few actions: " << path);
+}
