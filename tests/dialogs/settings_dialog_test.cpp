@@ -63,13 +63,18 @@ void wait_started(RadioStory &story)
     story.card.ClearLog();
 }
 
+INT_PTR CALLBACK inert_dialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 // The dialog's outer size as its template makes it, measured on a copy made
 // from the program's own resources.
 SIZE template_size()
 {
     HMODULE program = LoadLibraryExA((testing::BinDirectory() + "\\Tavolin.exe").c_str(), nullptr,
                                      LOAD_LIBRARY_AS_DATAFILE);
-    HWND copy = CreateDialogParamA(program, MAKEINTRESOURCEA(130), nullptr, DefDlgProcA, 0);
+    HWND copy = CreateDialogParamA(program, MAKEINTRESOURCEA(130), nullptr, inert_dialog, 0);
     RECT rect = {};
     GetWindowRect(copy, &rect);
     DestroyWindow(copy);
