@@ -7,6 +7,7 @@
 
 #include "band_names.h"
 #include "dialogs.h"
+#include "modal_dialog.h"
 #include "radio_state.h"
 #include "resource.h"
 #include "settings.h"
@@ -37,21 +38,10 @@ INT_PTR on_command(HWND dialog, WORD id)
     return TRUE;
 }
 
-INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return on_init(dialog);
-    case WM_COMMAND:
-        return on_command(dialog, LOWORD(wParam));
-    default:
-        return FALSE;
-    }
-}
-
 } // namespace
 
 void show_about_dialog()
 {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, about_procedure, 0);
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, modal_dialog_procedure<on_init, on_command>,
+                    0);
 }

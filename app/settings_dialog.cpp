@@ -7,6 +7,7 @@
 #include "band_names.h"
 #include "band_plan.h"
 #include "dialogs.h"
+#include "modal_dialog.h"
 #include "radio_controls.h"
 #include "radio_state.h"
 #include "radio_window.h"
@@ -103,21 +104,10 @@ INT_PTR on_command(HWND dialog, WORD id)
     }
 }
 
-INT_PTR CALLBACK settings_procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return on_init(dialog);
-    case WM_COMMAND:
-        return on_command(dialog, LOWORD(wParam));
-    default:
-        return FALSE;
-    }
-}
-
 } // namespace
 
 void show_settings_dialog()
 {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, settings_procedure, 0);
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, modal_dialog_procedure<on_init, on_command>,
+                    0);
 }
