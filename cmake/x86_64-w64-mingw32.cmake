@@ -1,5 +1,4 @@
-# The build the tests run, through 64-bit Wine: these machines cannot run
-# 32-bit code.
+# The same sources for 64-bit Windows; its tests run under the host's 64-bit
+# Wine.
 set(TOOLCHAIN_ARCH x86_64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

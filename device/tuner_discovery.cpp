@@ -28,8 +28,15 @@ HANDLE open_tuner_interface(const GUID &interfaceClass, uint32_t memberIndex)
     }
 
     // The first query only reports the size; it fails for lack of room.
+    // When it fails for another reason (the card pulled meanwhile) the size
+    // stays unset, and a smaller block could not even hold the record's
+    // size field.
     DWORD required = 0;
     SetupDiGetDeviceInterfaceDetailA(set, &iface, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        SetupDiDestroyDeviceInfoList(set);
+        return nullptr;
+    }
     auto *detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A *>(std::malloc(required));
     if (!detail) {
         SetupDiDestroyDeviceInfoList(set);

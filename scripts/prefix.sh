@@ -3,16 +3,46 @@
 # state) stays loaded between programs.
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
+# Written into every prefix made here. A prefix is deleted only when it lies
+# inside the build folder and carries this file: a user's own prefix, ~/.wine
+# or a folder someone else made is never touched.
+tavolin_prefix_marker=.tavolin-prefix
+tavolin_prefix_marker_text="Wine prefix made by Tavolin's scripts/prefix.sh; deleted and remade at will"
+
+# Fails, with a message, unless $WINEPREFIX may be (re)made here: a path
+# inside the build folder that is either absent or a prefix made here.
+tavolin_prefix_is_ours() {
+    local real_build real_prefix
+    real_build=$(realpath -m -- "$tavolin_build" 2>/dev/null) || real_build=
+    real_prefix=
+    [ -n "${WINEPREFIX:-}" ] && real_prefix=$(realpath -m -- "$WINEPREFIX" 2>/dev/null)
+    if [ -z "$real_build" ] || [ -z "$real_prefix" ] || [ "${real_prefix#"$real_build"/}" = "$real_prefix" ]; then
+        echo "refusing to make or delete the Wine prefix '${WINEPREFIX:-}': it is not inside the build folder $tavolin_build" >&2
+        return 1
+    fi
+    if [ -e "$real_prefix" ] &&
+        { [ -L "$real_prefix/$tavolin_prefix_marker" ] ||
+          [ "$(cat "$real_prefix/$tavolin_prefix_marker" 2>/dev/null)" != "$tavolin_prefix_marker_text" ]; }; then
+        echo "refusing to delete the Wine prefix '$WINEPREFIX': these scripts did not make it (no $tavolin_prefix_marker);" \
+             "remove it yourself if it may go" >&2
+        return 1
+    fi
+}
+
 tavolin_fresh_prefix() {
+    tavolin_prefix_is_ours || return 1
+    local prefix
+    prefix=$(realpath -m -- "$WINEPREFIX")
     "$WINESERVER" -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    rm -rf -- "$prefix"
+    mkdir -p "$prefix"
+    echo "$tavolin_prefix_marker_text" >"$prefix/$tavolin_prefix_marker"
     "$WINELOADER" wineboot -i >/dev/null 2>&1
     # The card goes in only after the first wineserver has exited; otherwise
     # its driver starts seconds late.
     "$WINESERVER" -w
     "$WINESERVER" -p >/dev/null 2>&1
-    local bin="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}/x86_64/bin"
+    local bin="$tavolin_build/$tavolin_arch/bin"
     # The first program of a session starts Wine's services, which inherit
     # its output; give them a file rather than the caller's terminal or pipe.
     local log

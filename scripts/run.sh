@@ -1,13 +1,48 @@
 #!/bin/bash
-# The main job: build, then a Wine prefix with the virtual tuner card
-# installed and inserted, and the card's state printed. The prefix's
-# wineserver stays up, so the card stays loaded for the programs run in it
-# (scripts/wine-run PROGRAM); end it with: scripts/stop.sh
+# The main job: build, make a Wine prefix with the virtual tuner card
+# installed and inserted, and start the radio in a real window: on the
+# user's display when there is one, otherwise in an X server of its own. A
+# screenshot of the window is written to the build folder. The radio, the
+# card and the X server stay up; end them with: bash scripts/stop.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build="${TAVOLIN_BUILD_DIR:-$root/build}"
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh"
-export TAVOLIN_WINEPREFIX="$root/build/run-prefix"
+bash "$root/scripts/stop.sh"
+
+# A display: the user's, or a virtual one of our own that stop.sh ends.
+if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    exec {display_fd}<> <(:)
+    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! >"$build/run-xvfb.pid"
+    read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
+    exec {display_fd}>&-
+    export DISPLAY=":$number"
+    own_display=1
+    echo "no display: the radio runs in a virtual X server on $DISPLAY"
+fi
+
+export TAVOLIN_WINEPREFIX="$build/run-prefix"
 . "$root/scripts/prefix.sh"
 tavolin_fresh_prefix
-"$WINELOADER" "$root/build/x86_64/bin/tunercard.exe" state
+if [ -n "${own_display:-}" ]; then
+    # No window manager there: Wine should not wait for one.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+fi
+"$WINELOADER" "$build/x86_64/bin/tunercard.exe" state
+
+# The radio reads its skins from its current folder: the build's bin folder.
+bin="$build/x86_64/bin"
+(cd "$bin" && exec setsid "$WINELOADER" Tavolin.exe) </dev/null >"$build/run-radio.log" 2>&1 &
+shot="$build/radio-screenshot"
+if (cd "$bin" && "$WINELOADER" window_shot.exe Vantor "$(basename "$shot").bmp" 20000 >/dev/null); then
+    mv "$bin/$(basename "$shot").bmp" "$shot.bmp"
+    /usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
+        "$shot.bmp" "$shot.png" && rm -f "$shot.bmp"
+    echo "the radio is running on display $DISPLAY; screenshot: $shot.png"
+else
+    echo "the radio's window did not appear (see $build/run-radio.log)" >&2
+    exit 1
+fi
+echo "stop it with: bash scripts/stop.sh"

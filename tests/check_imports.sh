@@ -1,18 +1,25 @@
 #!/bin/bash
 # Fails when a built executable or the driver imports anything but system
 # DLLs (the C and C++ runtimes must be linked in statically).
-# Arguments: the x86_64 bin folder, the i686 bin folder.
+# Arguments: the objdump to read them with (the x86_64 one reads both
+# builds), then one or more bin folders.
 set -u
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|setupapi|newdev|winmm|comctl32|comdlg32|ole32|msvcrt)\.dll$'
 allowed_driver='^(ntoskrnl\.exe|hal\.dll)$'
 failed=0
 checked=0
-if [ $# -ne 2 ] || [ ! -d "$1" ] || [ ! -d "$2" ]; then
-    echo "usage: check_imports.sh X86_64_BIN I686_BIN (both builds must exist)"
+objdump=${1:-}
+shift
+if [ -z "$objdump" ] || [ $# -eq 0 ]; then
+    echo "usage: check_imports.sh OBJDUMP BIN_FOLDER..."
     exit 1
 fi
-for dir in "$1" "$2"; do
-    case "$dir" in *i686*) objdump=i686-w64-mingw32-objdump ;; *) objdump=x86_64-w64-mingw32-objdump ;; esac
+for dir in "$@"; do
+    if [ ! -d "$dir" ]; then
+        echo "FAIL $dir: no such folder (is that build made?)"
+        failed=$((failed + 1))
+        continue
+    fi
     for file in "$dir"/*.exe "$dir"/*.sys; do
         [ -e "$file" ] || continue
         pattern=$allowed

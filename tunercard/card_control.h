@@ -25,7 +25,7 @@
 #define CARD_CTL_GET_STATE      CARD_CONTROL_CODE(0) /* out: CardState */
 #define CARD_CTL_PULL           CARD_CONTROL_CODE(1) /* no buffers */
 #define CARD_CTL_INSERT         CARD_CONTROL_CODE(2) /* no buffers */
-#define CARD_CTL_READ_LOG       CARD_CONTROL_CODE(3) /* in: uint32 first sequence; out: CardLogPage */
+#define CARD_CTL_READ_LOG       CARD_CONTROL_CODE(3) /* in: uint64 first sequence; out: CardLogPage */
 #define CARD_CTL_CLEAR_LOG      CARD_CONTROL_CODE(4) /* no buffers */
 #define CARD_CTL_LOAD_SCENARIO  CARD_CONTROL_CODE(5) /* in: CardScenario */
 #define CARD_CTL_FAIL_NEXT      CARD_CONTROL_CODE(6) /* in: uint32 count */

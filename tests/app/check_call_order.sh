@@ -2,7 +2,7 @@
 # Runs settings_probe under Wine's registry trace and checks the registry
 # calls of load and save in order, with the type and size of every write.
 # The order cannot be seen in the registry itself: Wine lists a key's values
-# sorted by name. Arguments: scripts/wine-run, settings_probe.exe.
+# sorted by name. Arguments: the Wine runner (scripts/wine-run), settings_probe.exe.
 set -u
 wine_run=$1
 probe=$2

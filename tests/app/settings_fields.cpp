@@ -1,5 +1,7 @@
 #include "settings_fields.h"
 
+#include <algorithm>
+
 SettingsFields FieldsOf(const SettingsStore &store)
 {
     return {store.AudioOutputType,
@@ -46,4 +48,20 @@ std::ostream &operator<<(std::ostream &out, const SettingsFields &fields)
         out << ' ' << frequency;
     return out << ", WindowPos " << fields.Left << ' ' << fields.Top << ", StereoNoiseCancel "
                << fields.StereoNoiseCancel << ", RadioSystem " << fields.RadioSystem << '}';
+}
+
+void FillRunState(SettingsStore &store)
+{
+    std::vector<int32_t> presets = SteppedPresets(875, 11);
+    std::copy(presets.begin(), presets.end(), store.PresetChannel);
+    store.Group = 3;
+    store.AutoSearch = 1;
+    store.CurrentVolume = 64;
+    store.CurrentFrequency = 1043;
+    store.AudioOutputType = 1;
+    store.SearchLevel = 2;
+    store.WindowPos[0] = -12;
+    store.WindowPos[1] = 345;
+    store.StereoNoiseCancel = 1;
+    store.RadioSystem = 2;
 }

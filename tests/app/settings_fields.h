@@ -20,5 +20,8 @@ SettingsFields DefaultFields();
 // 18 preset frequencies: first, first + step, ...
 std::vector<int32_t> SteppedPresets(int32_t first, int32_t step);
 
+// A run's state with a different number in every field.
+void FillRunState(SettingsStore &store);
+
 bool operator==(const SettingsFields &left, const SettingsFields &right);
 std::ostream &operator<<(std::ostream &out, const SettingsFields &fields);

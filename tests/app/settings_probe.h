@@ -9,4 +9,5 @@ enum ProbeResult {
     ProbeSaveDone = 16,   // save did not return 0
     ProbeFailed = 32,     // load or save on a fresh key did not return 1
     ProbeUsage = 64,      // bad command line
+    ProbeNoKey = 128,     // the program's instance could not open its key
 };

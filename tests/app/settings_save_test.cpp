@@ -1,6 +1,6 @@
 // Saving the settings: every value with its type and size, byte for byte,
-// and once under the program's real key with the registry exported the way
-// a user would inspect it.
+// and once by the program's own instance under its real key, with the
+// registry exported the way a user would inspect it.
 #include <doctest.h>
 
 #include <algorithm>
@@ -29,23 +29,6 @@ struct ExpectedValue {
     DWORD type;
     std::vector<uint8_t> data;
 };
-
-// A run's state with a different number in every field.
-void FillRunState(SettingsStore &store)
-{
-    std::vector<int32_t> presets = SteppedPresets(875, 11);
-    std::copy(presets.begin(), presets.end(), store.PresetChannel);
-    store.Group = 3;
-    store.AutoSearch = 1;
-    store.CurrentVolume = 64;
-    store.CurrentFrequency = 1043;
-    store.AudioOutputType = 1;
-    store.SearchLevel = 2;
-    store.WindowPos[0] = -12;
-    store.WindowPos[1] = 345;
-    store.StereoNoiseCancel = 1;
-    store.RadioSystem = 2;
-}
 
 // What FillRunState leaves in the registry after a save.
 std::vector<ExpectedValue> RunStateValues()
@@ -169,17 +152,18 @@ TEST_CASE("save writes all eleven values with their types and sizes, byte for by
     }
 }
 
-TEST_CASE("under HKEY_LOCAL_MACHINE\\Software\\Corvane: first run, exit, and the exported registry")
+TEST_CASE("the program's own instance, under HKEY_LOCAL_MACHINE\\Software\\Corvane: first run, exit, and the "
+          "exported registry")
 {
     RegistryKey key(RealPath);
-    {
-        SettingsStore store(HKEY_LOCAL_MACHINE, RealPath);
-        REQUIRE(store.key != nullptr);
-        CHECK(store.load() == 1);
-        CHECK(key.ValueNames().size() == 10);
-        FillRunState(store);
-        CHECK(store.save() == 1);
-    } // the destructor closes the key; the values stay
+    // Two runs of a program linked with the instance as the radio links it.
+    const std::string probe = "\"" + testing::BinDirectory() + "\\settings_instance_probe.exe\" ";
+    testing::ProcessResult firstRun = testing::RunProgram(probe + "load");
+    CHECK(firstRun.exitCode == 0);
+    CHECK(key.ValueNames().size() == 10); // the defaults written back
+    CHECK(key.Get("CurrentFrequency").data == Bytes({880}));
+    testing::ProcessResult secondRun = testing::RunProgram(probe + "save");
+    CHECK(secondRun.exitCode == 0);
     CheckValues(key, RunStateValues());
     MESSAGE("after save:\n" << key.Dump());
 

@@ -61,6 +61,19 @@ public:
     virtual ~RadioStory() = default;
 
     int64_t Ticks() { return card.State().counterFrequency; }
+    // Waits until the first card-watch tick has tuned the card again: from
+    // then on the radio sends only what the user or its timers ask.
+    void AwaitFirstWatchTick();
+    // The same, then an empty log: what follows is the story's own.
+    void StartListening();
+    // Now on the clock of the card's time stamps.
+    static int64_t Now();
+    // Milliseconds from the clock reading `start` to a logged request.
+    double Since(int64_t start, const CardLogEntry &entry);
+    // Waits until the card has received `count` requests of `code` (with
+    // `word` as first input word when given) and returns them.
+    std::vector<CardLogEntry> AwaitRequests(uint32_t code, size_t count, DWORD timeoutMs = 5000);
+    std::vector<CardLogEntry> AwaitRequestsWith(uint32_t code, int32_t word, size_t count, DWORD timeoutMs = 5000);
     // The commands the card received so far (watch traffic left out).
     std::vector<std::string> Commands() { return testing::Commands(card.Log()); }
 
@@ -70,6 +83,9 @@ public:
     testing::SkinImage pressed{"BK_P.bmp"};
     testing::SkinImage lit{"BK_E.bmp"};
 };
+
+// Starts a radio that is on the foreground, ready for keys.
+void StartActive(testing::RadioProgram &radio);
 
 // Whether the client area's `area` shows that skin exactly.
 inline bool ShowsSkin(const testing::RadioProgram &radio, const testing::SkinImage &skin, const RECT &area)

@@ -122,12 +122,19 @@ void RegistryKey::Lock()
 {
     OpenKey key(path_, WRITE_DAC);
     REQUIRE(key.handle);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    REQUIRE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    DWORD list[64]; // room for the list and its one entry, DWORD-aligned
+    auto *readAndSet = reinterpret_cast<ACL *>(list);
     SECURITY_DESCRIPTOR descriptor;
-    ACL nobody;
     REQUIRE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
-    REQUIRE(InitializeAcl(&nobody, sizeof(nobody), ACL_REVISION));
-    REQUIRE(SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE));
-    REQUIRE(RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS);
+    REQUIRE(InitializeAcl(readAndSet, sizeof(list), ACL_REVISION));
+    REQUIRE(AddAccessAllowedAce(readAndSet, ACL_REVISION, KEY_READ | KEY_SET_VALUE, everyone));
+    REQUIRE(SetSecurityDescriptorDacl(&descriptor, TRUE, readAndSet, FALSE));
+    LONG result = RegSetKeySecurity(key.handle, DACL_SECURITY_INFORMATION, &descriptor);
+    FreeSid(everyone);
+    REQUIRE(result == ERROR_SUCCESS);
 }
 
 void RegistryKey::Unlock()

@@ -33,8 +33,10 @@ public:
     std::vector<std::string> ValueNames() const;
     // One line per value: name, type and size, for the test log.
     std::string Dump() const;
-    // An empty access list: nobody, the owner included, may open it for
-    // writing any more, as with HKEY_LOCAL_MACHINE for a standard user.
+    // An access list that lets everyone read the key and set its values and
+    // nothing more: opening it with full access fails, as under
+    // HKEY_LOCAL_MACHINE for a standard user, while a value set through a
+    // handle opened with less access still lands, where a test can see it.
     void Lock();
     void Unlock();
 

@@ -1,0 +1,85 @@
+// The letter and digit shortcuts: each acts on its control as a click at
+// the control's corner, one shortcut at a time.
+#include <doctest.h>
+
+#include "radio_story.h"
+
+using namespace radio_test;
+using testing::RadioProgram;
+
+TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
+{
+    RadioProgram radio;
+    StartActive(radio);
+    StartListening();
+
+    SUBCASE("M mutes and lights the lamp; again un-mutes")
+    {
+        radio.KeyDown('M');
+        REQUIRE(WaitForSkin(radio, pressed, Mute));
+        radio.KeyUp('M');
+        CHECK(WaitForSkin(radio, lit, Mute));
+        CHECK(WaitForSkin(radio, lit, MuteLamp));
+        radio.Tap('M');
+        CHECK(WaitForSkin(radio, normal, MuteLamp));
+        radio.Settle();
+        const std::vector<std::string> expected = {"set_mute(1)", "set_mute(0)"};
+        CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
+    }
+
+    SUBCASE("S forces mono and lets stereo back")
+    {
+        radio.Tap('S');
+        CHECK(WaitForSkin(radio, lit, Mono));
+        radio.Tap('S');
+        CHECK(WaitForSkin(radio, normal, Mono));
+        radio.Settle();
+        const std::vector<std::string> expected = {"set_mono(1)", "set_mono(0)"};
+        CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
+    }
+
+    SUBCASE("A switches the tune buttons to search and sends nothing")
+    {
+        radio.Tap('A');
+        CHECK(WaitForSkin(radio, lit, AutoSearch));
+        radio.Tap(VK_RIGHT);
+        AwaitRequests(TUNER_SEEK, 1);
+        REQUIRE(radio.Close());
+        CHECK(settings.Number("AutoSearch") == 1);
+    }
+
+    SUBCASE("R does nothing while no RDS is received")
+    {
+        radio.KeyDown('R');
+        radio.Settle();
+        CHECK(ShowsSkin(radio, normal, Rds));
+        radio.KeyUp('R');
+    }
+
+    SUBCASE("a shortcut pressed while another is held does nothing; its key-up frees the latch")
+    {
+        radio.KeyDown('M');
+        REQUIRE(WaitForSkin(radio, pressed, Mute));
+        radio.KeyDown('1');
+        radio.Settle();
+        CHECK(ShowsSkin(radio, normal, Presets[0]));
+        radio.KeyUp('1'); // releases preset 1, which is not pressed; clears the latch
+        radio.KeyUp('M'); // M's button is released too: the key-up names it
+        radio.Settle();
+        Sleep(400);
+        CHECK(testing::Only(card.Log(), TUNER_SET_FREQUENCY).empty());
+        radio.Tap('S');
+        CHECK(WaitForSkin(radio, lit, Mono));
+    }
+
+    SUBCASE("a held shortcut's own auto-repeat is ignored")
+    {
+        radio.KeyDown('S');
+        radio.KeyDown('S');
+        radio.KeyDown('S');
+        radio.KeyUp('S');
+        CHECK(WaitForSkin(radio, lit, Mono));
+        radio.Settle();
+        CHECK(Commands() == std::vector<std::string>{"set_mono(1)"});
+    }
+}
