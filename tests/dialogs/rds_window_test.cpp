@@ -93,25 +93,28 @@ void check_glued(HWND rds, HWND main)
     CHECK(rdsRect.bottom - rdsRect.top == mainRect.bottom - mainRect.top);
 }
 
+struct RdsWindowTally {
+    DWORD processId;
+    int found;
+};
+
+BOOL CALLBACK tally_rds_window(HWND window, LPARAM context)
+{
+    auto *tally = reinterpret_cast<RdsWindowTally *>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char caption[16] = {};
+    GetWindowTextA(window, caption, sizeof(caption));
+    tally->found += owner == tally->processId && lstrcmpA(caption, "RDS") == 0;
+    return TRUE;
+}
+
 // Windows titled "RDS" of the process, hidden ones included.
 int open_rds_windows(DWORD processId)
 {
-    struct Count {
-        DWORD processId;
-        int found;
-    } count = {processId, 0};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto *tally = reinterpret_cast<Count *>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char caption[16] = {};
-            GetWindowTextA(window, caption, sizeof(caption));
-            tally->found += owner == tally->processId && lstrcmpA(caption, "RDS") == 0;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.found;
+    RdsWindowTally tally = {processId, 0};
+    EnumWindows(tally_rds_window, reinterpret_cast<LPARAM>(&tally));
+    return tally.found;
 }
 
 POINT close_box(HWND window)

@@ -55,14 +55,6 @@ void press_ok(RadioProgram &radio, HWND dialog)
     radio.Settle();
 }
 
-// The program has started and sent its first watch tick's tuning.
-void wait_started(RadioStory &story)
-{
-    REQUIRE(testing::WaitUntil(
-        [&] { return testing::Only(story.card.Log(), TUNER_SET_FREQUENCY).size() >= 2; }));
-    story.card.ClearLog();
-}
-
 INT_PTR CALLBACK inert_dialog(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
@@ -146,7 +138,7 @@ TEST_CASE_FIXTURE(RadioStory, "OK changes the band at once")
             {
                 RadioProgram radio;
                 REQUIRE(radio.Window());
-                wait_started(*this);
+                StartListening();
                 HWND dialog = open_settings(radio);
                 REQUIRE(dialog);
                 CHECK(chosen_band(dialog) == change.fromSystem - 1);
@@ -195,7 +187,7 @@ TEST_CASE_FIXTURE(RadioStory, "OK with nothing touched, and the noise cancelling
             settings.SetNumber("StereoNoiseCancel", untouched.storedNoiseCancel);
             {
                 RadioProgram radio;
-                wait_started(*this);
+                StartListening();
                 HWND dialog = open_settings(radio);
                 REQUIRE(dialog);
                 CHECK(chosen_band(dialog) == 1);
@@ -220,7 +212,7 @@ TEST_CASE_FIXTURE(RadioStory, "Cancel, Esc and the close box change nothing")
     settings.SetNumber("StereoNoiseCancel", 1);
     {
         RadioProgram radio;
-        wait_started(*this);
+        StartListening();
         const std::function<void(HWND)> closers[] = {
             [&](HWND dialog) { ClickControl(radio, dialog, CancelButton); },
             [&](HWND) { radio.Tap(VK_ESCAPE); },
@@ -254,7 +246,7 @@ TEST_CASE_FIXTURE(RadioStory, "Cancel, Esc and the close box change nothing")
 TEST_CASE_FIXTURE(RadioStory, "the dialog opens centred on the cursor, 100 pixels short")
 {
     RadioProgram radio;
-    wait_started(*this);
+    StartListening();
 
     SUBCASE("from the window's menu")
     {
