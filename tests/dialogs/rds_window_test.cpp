@@ -93,30 +93,6 @@ void check_glued(HWND rds, HWND main)
     CHECK(rdsRect.bottom - rdsRect.top == mainRect.bottom - mainRect.top);
 }
 
-struct RdsWindowTally {
-    DWORD processId;
-    int found;
-};
-
-BOOL CALLBACK tally_rds_window(HWND window, LPARAM context)
-{
-    auto *tally = reinterpret_cast<RdsWindowTally *>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char caption[16] = {};
-    GetWindowTextA(window, caption, sizeof(caption));
-    tally->found += owner == tally->processId && lstrcmpA(caption, "RDS") == 0;
-    return TRUE;
-}
-
-// Windows titled "RDS" of the process, hidden ones included.
-int open_rds_windows(DWORD processId)
-{
-    RdsWindowTally tally = {processId, 0};
-    EnumWindows(tally_rds_window, reinterpret_cast<LPARAM>(&tally));
-    return tally.found;
-}
-
 POINT close_box(HWND window)
 {
     RECT rect = {};
@@ -149,9 +125,10 @@ TEST_CASE_FIXTURE(RdsStory, "one RDS window, glued to the radio's right edge")
     CHECK(edit.bottom == client.bottom + 1);
 
     // The button asks again: nothing new opens.
+    const testing::WindowCensus open = testing::CountProcessWindows(radio->ProcessId());
     radio->Click(Middle(Rds).x, Middle(Rds).y);
     radio->Settle();
-    CHECK(open_rds_windows(radio->ProcessId()) == 1);
+    CHECK(testing::CountProcessWindows(radio->ProcessId()).topLevel == open.topLevel);
     CHECK(testing::FindProcessDialog(radio->ProcessId(), "RDS") == rds);
 
     // Dragged by its title bar, the radio takes the RDS window along.
@@ -303,7 +280,7 @@ TEST_CASE_FIXTURE(RdsStory, "opening and closing many times leaves no window beh
         radio->Tap('R');
         rds = WaitOpen();
         REQUIRE(rds);
-        CHECK(open_rds_windows(radio->ProcessId()) == 1);
+        CHECK(testing::CountProcessWindows(radio->ProcessId()).topLevel == before.topLevel + 1);
         if (round % 2 == 0) {
             // "R" typed into the text: the edit's filter closes the window.
             radio->ClickScreen(testing::ScreenMiddle(GetDlgItem(rds, RdsText)));
@@ -318,6 +295,5 @@ TEST_CASE_FIXTURE(RdsStory, "opening and closing many times leaves no window beh
     const testing::WindowCensus after = testing::CountProcessWindows(radio->ProcessId());
     CHECK(after.topLevel == before.topLevel);
     CHECK(after.all == before.all);
-    CHECK(open_rds_windows(radio->ProcessId()) == 0);
     CHECK(radio->Running());
 }
