@@ -45,8 +45,9 @@ Unicode true
 !define RADIO_WINDOW "Vantor"
 !define AGENT_WINDOW "Agent_Tavolin"
 !define SHORTCUT "$SMPROGRAMS\Tavolin.lnk"
-; How long a program gets to end once asked (tenths of a second).
-!define STOP_WAIT_STEPS 100
+; How long a program gets to end once asked.
+!define STOP_WAIT_MS 10000
+!define SYNCHRONIZE 0x00100000
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -87,32 +88,28 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 ; started again afterwards.
 Var AgentWasRunning
 
-; WAIT_UNTIL_GONE class title: waits (up to STOP_WAIT_STEPS tenths of a
-; second) until no window of that class and title (empty: any) is left.
-!macro WAIT_UNTIL_GONE class title
-    Push $0
-    Push $1
-    StrCpy $1 0
-    ${Do}
-        FindWindow $0 "${class}" "${title}"
-        ${If} $0 = 0
-        ${OrIf} $1 >= ${STOP_WAIT_STEPS}
-            ${Break}
-        ${EndIf}
-        Sleep 100
-        IntOp $1 $1 + 1
-    ${Loop}
-    Pop $1
-    Pop $0
+; OPEN_WINDOW_PROCESS: $1 = a handle on the process that owns window $0,
+; to wait on (0 when it cannot be opened).
+!macro OPEN_WINDOW_PROCESS
+    System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r2)'
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r2) p .r1'
+!macroend
+; WAIT_FOR_PROCESS: waits (up to STOP_WAIT_MS) for the process of handle $1
+; to end, and closes the handle. Its files stay locked until it has ended.
+!macro WAIT_FOR_PROCESS
+    ${If} $1 P<> 0
+        System::Call 'kernel32::WaitForSingleObject(p r1, i ${STOP_WAIT_MS}) i'
+        System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
 !macroend
 
 ; STOP_PROGRAMS prefix: the function that ends the agent and the radio before
 ; their files are replaced or removed, for the installer ("") and the
 ; uninstaller ("un."). The agent goes first, so that it cannot start the
 ; radio again meanwhile; it is unloaded the way a user unloads it, with
-; "/u", or told directly when there is no agent here to run. The radio is
-; closed with WM_CLOSE, as its power button closes it, so its settings are
-; saved.
+; "/u", or told directly (what "/u" does) when there is no agent here to
+; run. The radio is closed with WM_CLOSE, as its power button closes it, so
+; its settings are saved.
 !macro STOP_PROGRAMS prefix
 Function ${prefix}StopPrograms
     StrCpy $AgentWasRunning 0
@@ -120,6 +117,7 @@ Function ${prefix}StopPrograms
     ${If} $0 <> 0
         StrCpy $AgentWasRunning 1
         DetailPrint "Unloading the Tavolin agent"
+        !insertmacro OPEN_WINDOW_PROCESS
         ${If} ${FileExists} "$INSTDIR\Agent_Tavolin.exe"
             ExecWait '"$INSTDIR\Agent_Tavolin.exe" /u'
         ${EndIf}
@@ -127,16 +125,15 @@ Function ${prefix}StopPrograms
         ${If} $0 <> 0
             SendMessage $0 ${WM_DESTROY} 0 0 /TIMEOUT=5000
         ${EndIf}
-        !insertmacro WAIT_UNTIL_GONE "${AGENT_WINDOW}" ""
+        !insertmacro WAIT_FOR_PROCESS
     ${EndIf}
     FindWindow $0 "${RADIO_WINDOW}" "${RADIO_WINDOW}"
     ${If} $0 <> 0
         DetailPrint "Closing the radio"
+        !insertmacro OPEN_WINDOW_PROCESS
         SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
-        !insertmacro WAIT_UNTIL_GONE "${RADIO_WINDOW}" "${RADIO_WINDOW}"
+        !insertmacro WAIT_FOR_PROCESS
     ${EndIf}
-    ; The window goes a moment before the process and its hold on the file.
-    Sleep 500
 FunctionEnd
 !macroend
 !insertmacro STOP_PROGRAMS ""
