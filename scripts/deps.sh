@@ -11,6 +11,7 @@ packages=(
     xvfb xauth x11-utils
     debootstrap
     doctest-dev
+    nsis
     python3 python3-pil fonts-dejavu-core
 )
 missing=()

@@ -20,5 +20,7 @@ else
 fi
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEDEBUG="${WINEDEBUG:--all}"
-# No Mono or Gecko: nothing here needs them, and Wine would ask for them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko: nothing here needs them, and Wine would ask for them. No
+# winemenubuilder: shortcuts made in a prefix (the installer's) must not turn
+# into menu entries of the Linux desktop, outside the build folder.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="

@@ -60,6 +60,17 @@ def pixels(image, box=None):
     return list(region.getdata())
 
 
+def contrast(a, b):
+    """Contrast ratio of two colours as the web's accessibility rules measure
+    it: 1 for equal colours, 21 for black on white."""
+    def relative(colour):
+        channels = [v / 255 for v in colour[:3]]
+        linear = [v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4 for v in channels]
+        return 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2]
+    lighter, darker = sorted((relative(a), relative(b)), reverse=True)
+    return (lighter + 0.05) / (darker + 0.05)
+
+
 def ink_box(image, box, lit):
     """Bounding box (in image coordinates) of the pixels where lit(pixel)."""
     left, top, right, bottom = box
@@ -362,6 +373,36 @@ class LaidOn(unittest.TestCase):
                 self.assertTrue(all(v > 180 for v in shown if v >= 100))
 
 
+class Captions(unittest.TestCase):
+    """The small words on the plate read at 100 %: the cores of their strokes
+    stand out from what is around them as ordinary text must (a contrast of
+    at least 4.5)."""
+
+    def test_every_caption_stands_out_from_its_ground(self):
+        import faceplate
+        skin = skins()["normal"]
+        for caption in layout.CAPTIONS:
+            with self.subTest(caption=caption.text):
+                self.assertGreaterEqual(caption.size, 7)
+                mask = faceplate.caption_mask(caption)
+                box = mask.getbbox()
+                left, top, right, bottom = box[0] - 1, box[1] - 2, box[2] + 1, box[3] + 1
+                ink, ground = [], []
+                for y in range(top, bottom):
+                    for x in range(left, right):
+                        covered = mask.getpixel((x, y))
+                        if covered >= 230:
+                            ink.append(skin.getpixel((x, y)))
+                        # Neither a letter nor the engraved edge above one.
+                        elif covered == 0 and (y + 1 >= skin.size[1] or mask.getpixel((x, y + 1)) == 0):
+                            ground.append(skin.getpixel((x, y)))
+                ground.sort(key=luminance)
+                plate = ground[len(ground) // 2]
+                self.assertGreater(len(ink), 4 * len(caption.text.replace(" ", "")), "strokes without solid cores")
+                ratios = sorted(contrast(p, plate) for p in ink)
+                self.assertGreaterEqual(ratios[len(ratios) // 5], 4.5, "faint letters")
+
+
 class IconAndSound(unittest.TestCase):
     def test_icon_holds_16_32_and_48_pixel_pictures_with_alpha(self):
         entries = bmpfile.read_ico_entries(read(layout.ICON_FILE))
@@ -378,6 +419,48 @@ class IconAndSound(unittest.TestCase):
                     alpha = [a for *_, a in picture.getdata()]
                     self.assertEqual(picture.getpixel((0, size - 1))[3], 0)
                     self.assertGreater(sum(1 for a in alpha if a == 255), size * size // 3)
+
+    def small_pictures(self):
+        from PIL import Image
+        with Image.open(os.path.join(HERE, layout.ICON_FILE)) as icon:
+            return {size: icon.ico.getimage((size, size)).convert("RGBA") for size in (16, 32)}
+
+    def test_small_pictures_are_set_on_whole_pixels_with_few_colours(self):
+        for size, picture in self.small_pictures().items():
+            with self.subTest(size=size):
+                pixels_ = list(picture.getdata())
+                self.assertEqual({a for *_, a in pixels_}, {0, 255}, "soft edges")
+                self.assertLessEqual(len({p for p in pixels_ if p[3]}), 14, "too many shades to read")
+
+    def test_small_pictures_stand_out_on_dark_and_light_taskbars(self):
+        """Along the picture's edge, the outer pixel or the one inside it
+        contrasts at least 3 to 1 with the taskbar, dark or light."""
+        for size, picture in self.small_pictures().items():
+            for taskbar in ((32, 32, 32), (243, 243, 243)):
+                with self.subTest(size=size, taskbar=taskbar):
+                    self.assertGreaterEqual(self.edge_share(picture, taskbar), 0.85)
+
+    @staticmethod
+    def edge_share(picture, taskbar):
+        width, height = picture.size
+
+        def opaque(x, y):
+            return 0 <= x < width and 0 <= y < height and picture.getpixel((x, y))[3] >= 128
+
+        edges = clear = 0
+        for y in range(height):
+            for x in range(width):
+                if not opaque(x, y):
+                    continue
+                for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
+                    if opaque(x + dx, y + dy):
+                        continue
+                    edges += 1
+                    best = contrast(picture.getpixel((x, y)), taskbar)
+                    if opaque(x - dx, y - dy):
+                        best = max(best, contrast(picture.getpixel((x - dx, y - dy)), taskbar))
+                    clear += best >= 3
+        return clear / edges
 
     def test_sound_is_a_short_clean_tone(self):
         with wave.open(os.path.join(HERE, layout.SOUND_FILE)) as sound:

@@ -181,10 +181,7 @@ def draw_control(skin, control, skin_name):
 
 # --- The plate ---------------------------------------------------------------
 
-DISPLAY_GLASS = (85, 33, 232, 70)
 DISPLAY_BEZEL = 2
-BRAND = "TAVOLIN"
-TAGLINE = "FM STEREO RECEIVER"
 
 
 def brushed_plate():
@@ -208,6 +205,26 @@ def engraved_text(skin, centre, string, size, typeface=SANS_BOLD, tracking=1, co
     engrave(skin, (0, 0), mask, colour, palette.ENGRAVED_SHADOW)
 
 
+# Small type loses its strokes to anti-aliasing: partly covered pixels are
+# pushed towards full ink, so each stroke keeps a solid core.
+CAPTION_INK_GAIN = 1.6
+
+
+def caption_mask(caption):
+    """Where a caption's letters are, as the skin carries them."""
+    whole = (layout.CLIENT_WIDTH, layout.CLIENT_HEIGHT)
+    mask = text_mask(whole, caption.centre, caption.text, font(CONDENSED_BOLD, caption.size), caption.tracking)
+    return mask.point(lambda v: min(255, round(v * CAPTION_INK_GAIN)))
+
+
+def draw_caption(skin, caption):
+    """Light words cut into the plate, or amber signs on the display glass."""
+    if caption.on_glass:
+        paint(skin, (0, 0), palette.AMBER, caption_mask(caption))
+    else:
+        engrave(skin, (0, 0), caption_mask(caption), palette.CAPTION_TEXT, palette.ENGRAVED_SHADOW)
+
+
 def groove(skin, left, right, y):
     """A line cut across the plate."""
     ImageDraw.Draw(skin).line((left, y, right - 1, y), fill=palette.GROOVE_DARK)
@@ -217,13 +234,13 @@ def groove(skin, left, right, y):
 def draw_display(skin):
     """The read-out's dark glass: faint unlit segments where the digits
     light, and the FM and MHz signs."""
-    left, top, right, bottom = DISPLAY_GLASS
+    left, top, right, bottom = layout.DISPLAY_GLASS
     whole = (layout.CLIENT_WIDTH, layout.CLIENT_HEIGHT)
     bezel = rounded_box_mask(whole, (left - DISPLAY_BEZEL, top - DISPLAY_BEZEL,
                                      right + DISPLAY_BEZEL, bottom + DISPLAY_BEZEL), 4)
     paint(skin, (0, 0), palette.GLASS_BEZEL, bezel)
     paint(skin, (0, 0), palette.GROOVE_LIGHT, ImageChops.subtract(_shifted(bezel, 1), bezel))
-    paint(skin, (0, 0), palette.GLASS, rounded_box_mask(whole, DISPLAY_GLASS, 2))
+    paint(skin, (0, 0), palette.GLASS, rounded_box_mask(whole, layout.DISPLAY_GLASS, 2))
     digit_cells, point_x = layout.cell_origins(layout.READOUT_ORIGIN, layout.LARGE_DIGIT_CELL[0],
                                                layout.LARGE_POINT_SIZE[0])
     y = layout.READOUT_ORIGIN[1]
@@ -235,8 +252,6 @@ def draw_display(skin):
         draw.rectangle(((point_x + px1) * s, (y + py1) * s, (point_x + px2) * s - 1, (y + py2) * s - 1),
                        fill=255)
     paint(skin, (0, 0), palette.AMBER_GHOST, shape_mask(whole, ghosts))
-    engraved_text(skin, (left + 11, top + 4), "FM", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
-    engraved_text(skin, (right - 12, bottom - 5), "MHz", 7, CONDENSED_BOLD, 0, palette.AMBER_DIM)
 
 
 # The band each skin's dial is drawn for. The normal skin's dial also serves
@@ -309,7 +324,6 @@ def draw_volume_track(skin):
         draw.polygon([(wedge_left * s, travel_top * s), (wedge_right * s, travel_top * s),
                       (wedge_right * s, travel_bottom * s)], fill=255)
     engrave(skin, (0, 0), shape_mask(whole, wedge), palette.GROOVE_LIGHT, palette.ENGRAVED_SHADOW)
-    engraved_text(skin, (round(centre), top - 7), "VOL", 8, CONDENSED_BOLD, 1)
 
 
 def draw_label_plates(skin):
@@ -322,25 +336,11 @@ def draw_label_plates(skin):
         paint(skin, (0, 0), palette.LABEL_PLATE, rounded_box_mask(whole, (left, top - 2, right + 1, bottom + 2), 1.5))
 
 
-def caption_under(skin, first, last, text):
-    """Small engraved words centred under a control or a row of them."""
-    first, last = layout.control(first), layout.control(last)
-    centre = (first.x + last.x + last.width) // 2
-    engraved_text(skin, (centre, last.y + last.height + CAPTION_GAP), text, 7, CONDENSED_BOLD, 1)
-
-
-CAPTION_GAP = 5
-BRAND_CENTRE = (148, 10)
-TAGLINE_CENTRE = (148, 23)
-
-
 def draw_plate(skin):
     """Everything that is not a control: name, display, dial frame, grooves,
     volume slot, label strips and captions."""
-    engraved_text(skin, BRAND_CENTRE, BRAND, 12, SANS_BOLD, 3)
-    engraved_text(skin, TAGLINE_CENTRE, TAGLINE, 7, CONDENSED_BOLD, 2, palette.TAGLINE_TEXT)
-    caption_under(skin, "muteIndicator", "muteIndicator", "MUTE")
-    caption_under(skin, "groupButton1", "groupButton3", "PRESET GROUP")
+    brand = layout.BRAND
+    engraved_text(skin, brand.centre, brand.text, brand.size, SANS_BOLD, brand.tracking)
     draw_display(skin)
     # Grooves between the dial and the tune keys, and above the bottom row.
     groove(skin, 0, layout.CLIENT_WIDTH, layout.SCALE_BAND[3] + 1)
@@ -348,6 +348,8 @@ def draw_plate(skin):
     groove(skin, 0, layout.CLIENT_WIDTH, (preset6.y + preset6.height + mute.y) // 2 - 1)
     draw_volume_track(skin)
     draw_label_plates(skin)
+    for caption in layout.CAPTIONS:
+        draw_caption(skin, caption)
 
 
 def skins():

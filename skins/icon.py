@@ -1,6 +1,8 @@
-"""Icon 107: a small graphite radio with an amber display and a dial with a
-red pointer, drawn afresh at each size so that the small ones stay sharp
-instead of being shrunk from the large one."""
+"""Icon 107: a small graphite radio with an amber display, a chrome knob and
+a dial with a red pointer. The 48-pixel picture is drawn smooth; the 16 and
+32 pixel ones, which the notification area and the lists of programs show,
+are set pixel by pixel for their size: few shapes, each on whole pixels, a
+dark outline for light backgrounds and a light body for dark ones."""
 
 from PIL import Image
 
@@ -16,12 +18,97 @@ DIAL = (7, 29, 41, 38)
 DIAL_POINTER = 22
 
 
+# Pixel art for the small sizes, one character a pixel.
+PIXELS = {
+    16: (
+        "..............c.",
+        ".............c..",
+        "............c...",
+        "...........c....",
+        ".KKKKKKKKKKKKKK.",
+        "KHHHHHHHHHHHHHHK",
+        "KHGGGGGGGBBKKBSK",
+        "KHGAAAAAGBKCCKSK",
+        "KHGAAAAAGBKCkKSK",
+        "KHGGGGGGGBBKKBSK",
+        "KHBBBBBBBBBBBBSK",
+        "KHDDDDDDRDDDDDSK",
+        "KHDDDDDDRDDDDDSK",
+        "KHDDDDDDRDDDDDSK",
+        "KSSSSSSSSSSSSSSK",
+        ".KKKKKKKKKKKKKK.",
+    ),
+    32: (
+        "................................",
+        "............................ccc.",
+        "...........................cccc.",
+        "..........................cc....",
+        ".........................cc.....",
+        "........................cc......",
+        ".......................cc.......",
+        "......................cc........",
+        ".....................cc.........",
+        "....................cc..........",
+        "...KKKKKKKKKKKKKKKKKKKKKKKKKK...",
+        "..KHHHHHHHHHHHHHHHHHHHHHHHHHHK..",
+        ".KHBBBBBBBBBBBBBBBBBBBBBBBBBBSK.",
+        ".KHBKKKKKKKKKKKKKKKBBBBKKKKBBSK.",
+        ".KHBKGGGGGGGGGGGGGKBBBKCCCCKBSK.",
+        ".KHBKGaaaaaaaaaaaGKBBKCCCCCCKSK.",
+        ".KHBKGAAAAAAAAAAAGKBBKCCCCCkKSK.",
+        ".KHBKGAAAAAAAAAAAGKBBKCCCkkkKSK.",
+        ".KHBKGAAAAAAAAAAAGKBBKCCkkkkKSK.",
+        ".KHBKGAAAAAAAAAAAGKBBBKCCCCKBSK.",
+        ".KHBKGAAAAAAAAAAAGKBBBBKKKKBBSK.",
+        ".KHBKGGGGGGGGGGGGGKBBBBBBBBBBSK.",
+        ".KHBKKKKKKKKKKKKKKKBBBBBBBBBBSK.",
+        ".KHBBBBBBBBBBBBBRRBBBBBBBBBBBSK.",
+        ".KHBKKKKKKKKKKKKRRKKKKKKKKKKBSK.",
+        ".KHBKDMDMDMDMDMDRRMDMDMDMDDKBSK.",
+        ".KHBKDMDDDMDDDMDRRMDDDMDDDDKBSK.",
+        ".KHBKDDDDDDDDDDDRRDDDDDDDDDKBSK.",
+        ".KHBKKKKKKKKKKKKRRKKKKKKKKKKBSK.",
+        ".KSSSSSSSSSSSSSSRRSSSSSSSSSSSSK.",
+        "..KSSSSSSSSSSSSSSSSSSSSSSSSSSK..",
+        "...KKKKKKKKKKKKKKKKKKKKKKKKKK...",
+    ),
+}
+INKS = {
+    ".": None,
+    "K": palette.KEY_EDGE,          # outline
+    "H": palette.ICON_BODY_LIGHT,   # lit top and left edges
+    "B": palette.ICON_BODY,
+    "S": palette.ICON_BODY_SHADE,
+    "G": palette.GLASS,
+    "A": palette.AMBER,
+    "a": mix(palette.AMBER, (255, 255, 255), 0.35),  # glare on the display
+    "C": palette.CHROME_TOP,        # knob
+    "k": palette.CHROME_BOTTOM,     # knob in shade
+    "c": palette.CHROME_BOTTOM,     # antenna
+    "D": palette.DIAL_GLASS,
+    "M": palette.DIAL_INK_MINOR,    # dial marks
+    "R": palette.NEEDLE,
+}
+
+
+def pixel_icon(rows):
+    """RGBA picture of one of the PIXELS grids."""
+    image = Image.new("RGBA", (len(rows[0]), len(rows)), (0, 0, 0, 0))
+    for y, row in enumerate(rows):
+        for x, ink in enumerate(row):
+            if INKS[ink] is not None:
+                image.putpixel((x, y), INKS[ink] + (255,))
+    return image
+
+
 def _scaled(box, unit):
     return tuple(v * unit for v in box)
 
 
 def radio_icon(size):
     """RGBA picture of the radio at size x size pixels."""
+    if size in PIXELS:
+        return pixel_icon(PIXELS[size])
     unit = size / 48
     canvas = (size, size)
     image = Image.new("RGBA", canvas, (0, 0, 0, 0))

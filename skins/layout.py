@@ -85,6 +85,32 @@ def volume_offset(volume):
     return VOLUME_TRACK[3] - VOLUME_THUMB_SIZE[1] - int((volume - low) * slider_scale(travel, low, high))
 
 
+# The display's dark glass, around the read-out.
+DISPLAY_GLASS = (85, 33, 232, 70)
+
+# Words on the plate: text, centre, size in pixels, letter spacing and
+# whether they sit on the display's glass. The small captions must read at
+# 100 %, so they are set no smaller than 7 pixels and in full contrast.
+Caption = namedtuple("Caption", "text centre size tracking on_glass")
+BRAND = Caption("TAVOLIN", (148, 10), 12, 3, False)
+CAPTION_GAP = 5  # from a control's bottom edge to the middle of its caption
+
+
+def caption_under(first, last, text):
+    """A caption centred under a control or a row of them."""
+    first, last = control(first), control(last)
+    return Caption(text, ((first.x + last.x + last.width) // 2, last.y + last.height + CAPTION_GAP), 8, 1, False)
+
+
+CAPTIONS = (
+    Caption("FM STEREO RECEIVER", (148, 23), 8, 2, False),
+    caption_under("muteIndicator", "muteIndicator", "MUTE"),
+    caption_under("groupButton1", "groupButton3", "PRESET GROUP"),
+    Caption("VOL", ((VOLUME_TRACK[0] + VOLUME_TRACK[2]) // 2, VOLUME_TRACK[1] - 7), 8, 1, False),
+    Caption("FM", (DISPLAY_GLASS[0] + 11, DISPLAY_GLASS[1] + 4), 7, 0, True),
+    Caption("MHz", (DISPLAY_GLASS[2] - 12, DISPLAY_GLASS[3] - 5), 8, 0, True),
+)
+
 # The large read-out: three digits, the point, one digit, light on the
 # dark display glass of the normal skin.
 LARGE_DIGIT_CELL = (23, 21)

@@ -6,7 +6,7 @@ PLATE_BOTTOM = (36, 39, 43)
 PLATE_GRAIN = 5               # brushed-metal streaks, in levels either way
 ENGRAVED_TEXT = (176, 182, 190)
 ENGRAVED_SHADOW = (16, 17, 19)
-TAGLINE_TEXT = (128, 134, 142)
+CAPTION_TEXT = (226, 230, 236)  # small captions: as light as the key labels
 GROOVE_DARK = (20, 22, 25)
 GROOVE_LIGHT = (84, 89, 96)
 
@@ -25,7 +25,6 @@ KEY_LIT_TINT = (90, 62, 22)   # warmth added to a lit key's face
 AMBER = (255, 176, 56)
 AMBER_DEEP = (255, 136, 24)
 AMBER_GHOST = (34, 23, 12)
-AMBER_DIM = (150, 104, 40)
 RED = (255, 84, 64)
 RED_DEEP = (200, 30, 20)
 RED_OFF = (70, 18, 16)
@@ -47,6 +46,12 @@ CHROME_BOTTOM = (120, 126, 134)
 CHROME_DOWN_TOP = (110, 116, 124)
 CHROME_DOWN_BOTTOM = (196, 202, 208)
 CHROME_GRIP = (70, 74, 80)
+
+# The small icons: a lighter graphite than the plate's, so the radio still
+# stands out on a dark taskbar, inside a near-black outline for light ones.
+ICON_BODY = (132, 138, 148)
+ICON_BODY_SHADE = (110, 116, 125)
+ICON_BODY_LIGHT = (188, 194, 202)
 
 LABEL_PLATE = (242, 234, 212)  # preset label strips: the labels are ANDed on
 LABEL_PLATE_EDGE = (120, 112, 96)

@@ -24,6 +24,7 @@ from paint import SANS_BOLD, font  # noqa: E402
 
 BACKDROP = (214, 216, 220)
 CAPTION = (40, 42, 46)
+DARK_TASKBAR = (32, 32, 32)
 MARGIN = 16
 CAPTION_HEIGHT = 16
 
@@ -80,12 +81,17 @@ def preview(skins, images):
         sheet.row(*((f"{rid} {layout.resource(rid).file}", zoom(images[rid], factor)) for rid in ids))
     pictures = icon.icon_images(layout.ICON_SIZES)
     sheet.row(*((f"{layout.ICON_ID} {layout.ICON_FILE} {p.size[0]} px", on_backdrop(p)) for p in pictures),
+              *((f"{p.size[0]} px on a dark taskbar", on_backdrop(p, DARK_TASKBAR)) for p in pictures[:2]),
               (f"{layout.ICON_FILE} 48 px (300 %)", on_backdrop(zoom(pictures[-1], 3))))
+    sheet.row(*((f"{p.size[0]} px ({128 // p.size[0] * 100} %)", on_backdrop(zoom(p, 128 // p.size[0])))
+                for p in pictures[:2]),
+              *((f"{p.size[0]} px on a dark taskbar", on_backdrop(zoom(p, 128 // p.size[0]), DARK_TASKBAR))
+                for p in pictures[:2]))
     return sheet.render()
 
 
-def on_backdrop(picture):
-    flat = Image.new("RGBA", picture.size, BACKDROP + (255,))
+def on_backdrop(picture, backdrop=BACKDROP):
+    flat = Image.new("RGBA", picture.size, backdrop + (255,))
     return Image.alpha_composite(flat, picture).convert("RGB")
 
 

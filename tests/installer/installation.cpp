@@ -1,0 +1,327 @@
+#include "installation.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+
+#include "radio_program.h"
+#include "virtual_card.h"
+
+namespace installer_test {
+
+namespace {
+
+constexpr DWORD SetupTimeoutMs = 120000;
+
+// Starts `commandLine` suspended in `job` (when given), then lets it run.
+bool start(const std::string &commandLine, HANDLE job, PROCESS_INFORMATION &process)
+{
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    if (job)
+        AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+int finish(PROCESS_INFORMATION &process)
+{
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, SetupTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+DWORD active_processes(HANDLE job)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
+                                   nullptr))
+        return 0;
+    return accounting.ActiveProcesses;
+}
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::string special_folder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+} // namespace
+
+const std::vector<std::string> &ShippedFiles()
+{
+    static const std::vector<std::string> files = {"Tavolin.exe", "Agent_Tavolin.exe", "BK_U.bmp",
+                                                   "BK_P.bmp",    "BK_E.bmp",          "Default.wav"};
+    return files;
+}
+
+std::string SetupPath()
+{
+    return testing::BinDirectory() + "\\" TAVOLIN_SETUP_NAME;
+}
+
+std::string DefaultFolder()
+{
+    return special_folder(CSIDL_PROGRAM_FILES) + "\\Tavolin";
+}
+
+std::string ShortcutPath()
+{
+    return special_folder(CSIDL_COMMON_PROGRAMS) + "\\Tavolin.lnk";
+}
+
+int Install(const std::string &folder)
+{
+    // /D takes the rest of the command line, unquoted, and must come last.
+    std::string commandLine = "\"" + SetupPath() + "\" /S";
+    if (!folder.empty())
+        commandLine += " /D=" + folder;
+    PROCESS_INFORMATION process = {};
+    if (!start(commandLine, nullptr, process))
+        return -1;
+    return finish(process);
+}
+
+int Uninstall(const std::string &folder, const std::string &arguments)
+{
+    // The uninstaller copies itself out of the folder it removes and hands
+    // over to the copy: the job follows both.
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + folder + "\\uninstall.exe\" /S";
+    if (!arguments.empty())
+        commandLine += " " + arguments;
+    int code = -1;
+    if (start(commandLine, job, process)) {
+        code = finish(process);
+        if (!testing::WaitUntil([job] { return active_processes(job) == 0; }, SetupTimeoutMs))
+            code = -1;
+    }
+    CloseHandle(job);
+    return code;
+}
+
+bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> FolderEntries(const std::string &folder)
+{
+    std::vector<std::string> entries;
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return entries;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            entries.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+bool SameFolder(std::string a, std::string b)
+{
+    while (!a.empty() && a.back() == '\\')
+        a.pop_back();
+    while (!b.empty() && b.back() == '\\')
+        b.pop_back();
+    return lower(a) == lower(b);
+}
+
+Shortcut ReadShortcut(const std::string &path)
+{
+    Shortcut shortcut = {false, {}, {}};
+    const HRESULT com = CoInitialize(nullptr);
+    IShellLinkA *link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void **>(&link)))) {
+        IPersistFile *file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file)))) {
+            wchar_t widePath[MAX_PATH] = {};
+            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+            if (SUCCEEDED(file->Load(widePath, STGM_READ))) {
+                char text[MAX_PATH] = {};
+                shortcut.loaded = SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH));
+                shortcut.target = text;
+                text[0] = '\0';
+                link->GetWorkingDirectory(text, MAX_PATH);
+                shortcut.workingDirectory = text;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return shortcut;
+}
+
+std::string VersionString(const std::string &program, const char *name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+    if (!size)
+        return {};
+    std::vector<char> info(size);
+    if (!GetFileVersionInfoA(program.c_str(), 0, size, info.data()))
+        return {};
+    const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
+    char *value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void **>(&value), &length) || !length)
+        return {};
+    return std::string(value);
+}
+
+int IconCount(const std::string &program)
+{
+    return static_cast<int>(ExtractIconExA(program.c_str(), -1, nullptr, nullptr, 0));
+}
+
+std::string Manifest(const std::string &program)
+{
+    HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return {};
+    std::string text;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    if (found) {
+        HGLOBAL loaded = LoadResource(module, found);
+        const char *data = static_cast<const char *>(LockResource(loaded));
+        if (data)
+            text.assign(data, SizeofResource(module, found));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+std::string RegistryString(HKEY root, const char *path, const char *name)
+{
+    char text[1024] = {};
+    DWORD size = sizeof(text) - 1;
+    DWORD type = 0;
+    if (RegGetValueA(root, path, name, RRF_RT_REG_SZ, &type, text, &size) != ERROR_SUCCESS)
+        return {};
+    return text;
+}
+
+int64_t RegistryNumber(HKEY root, const char *path, const char *name)
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueA(root, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
+        return -1;
+    return value;
+}
+
+bool RegistryKeyExists(HKEY root, const char *path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD WindowProcess(HWND window)
+{
+    DWORD processId = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+std::string WindowProgram(HWND window)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, WindowProcess(window));
+    if (!process)
+        return {};
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    std::string program;
+    if (QueryFullProcessImageNameA(process, 0, path, &size))
+        program.assign(path, size);
+    CloseHandle(process);
+    return program;
+}
+
+HWND AgentWindow()
+{
+    return FindWindowA(AgentWindowClass, nullptr);
+}
+
+HWND RadioWindow()
+{
+    return FindWindowA(testing::RadioWindowClass, testing::RadioWindowClass);
+}
+
+bool ProcessEnds(DWORD processId, DWORD timeoutMs)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return true; // already gone
+    const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+CleanMachine::CleanMachine()
+{
+    Clear();
+}
+
+CleanMachine::~CleanMachine()
+{
+    Clear();
+}
+
+void CleanMachine::Clear()
+{
+    // An agent unloads on WM_DESTROY, as "/u" tells it; the radio closes
+    // on WM_CLOSE.
+    while (HWND agent = AgentWindow()) {
+        const DWORD processId = WindowProcess(agent);
+        SendMessageTimeoutA(agent, WM_DESTROY, 0, 0, SMTO_NORMAL, 5000, nullptr);
+        if (!ProcessEnds(processId))
+            break;
+    }
+    while (HWND radio = RadioWindow()) {
+        const DWORD processId = WindowProcess(radio);
+        SendMessageTimeoutA(radio, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, nullptr);
+        if (!ProcessEnds(processId))
+            break;
+    }
+    const std::string folder = RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation");
+    if (!folder.empty() && FileExists(folder + "\\uninstall.exe"))
+        Uninstall(folder);
+}
+
+} // namespace installer_test

@@ -1,0 +1,80 @@
+// The installer of the build run silently in the test prefix, and what it
+// leaves behind, read the way Windows reads it: files, the Start-menu
+// shortcut through IShellLinkA, the log-on entry and the entry in the list
+// of installed programs in the registry, the programs' version resources.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry_key.h"
+
+namespace installer_test {
+
+constexpr char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavolin";
+constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char RunValue[] = "Tavolin Agent";
+constexpr char AgentWindowClass[] = "Agent_Tavolin";
+// A user's own copy of the radio's settings under registry virtualisation.
+constexpr char VirtualSettingsKey[] = "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Corvane";
+
+// The files the installation folder holds, the uninstaller besides.
+const std::vector<std::string> &ShippedFiles();
+
+std::string SetupPath();
+// Where an installation lands by default: Tavolin under Program Files.
+std::string DefaultFolder();
+std::string ShortcutPath();
+
+// Runs the installer silently (into `folder` with /D when given) to its end.
+int Install(const std::string &folder = std::string());
+// Runs the folder's uninstaller silently with `arguments` and waits for it
+// and the copy of itself it hands over to; its exit code, or -1.
+int Uninstall(const std::string &folder, const std::string &arguments = std::string());
+
+bool FileExists(const std::string &path);
+std::string ReadFile(const std::string &path);
+std::vector<std::string> FolderEntries(const std::string &folder);
+bool SameFolder(std::string a, std::string b);
+
+struct Shortcut {
+    bool loaded;
+    std::string target;
+    std::string workingDirectory;
+};
+Shortcut ReadShortcut(const std::string &path);
+
+// A string of the program's version resource ("ProductVersion", ...), or
+// empty when there is none.
+std::string VersionString(const std::string &program, const char *name);
+int IconCount(const std::string &program);
+// The program's embedded manifest (resource 1), or empty.
+std::string Manifest(const std::string &program);
+
+std::string RegistryString(HKEY root, const char *path, const char *name);
+// -1 when missing or not a REG_DWORD.
+int64_t RegistryNumber(HKEY root, const char *path, const char *name);
+bool RegistryKeyExists(HKEY root, const char *path);
+
+// The full path of the program that owns `window`, or empty.
+std::string WindowProgram(HWND window);
+DWORD WindowProcess(HWND window);
+HWND AgentWindow();
+// The radio window (class and title "Vantor"), shown or not.
+HWND RadioWindow();
+// Waits for a process to end.
+bool ProcessEnds(DWORD processId, DWORD timeoutMs = 10000);
+
+// What every story starts and ends with: no agent, no radio and no
+// installation left in the prefix.
+class CleanMachine {
+public:
+    CleanMachine();
+    virtual ~CleanMachine();
+    static void Clear();
+};
+
+} // namespace installer_test
