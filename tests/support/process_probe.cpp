@@ -1,0 +1,147 @@
+#include "process_probe.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <vector>
+
+namespace testing {
+
+namespace {
+
+// One entry of the GDI handle table as Wine (and Windows) lay it out: the
+// same 24 bytes on 32-bit and 64-bit builds. Type 0 marks a free entry.
+struct GdiHandleEntry {
+    uint64_t object;
+    uint32_t owner;
+    uint8_t type;
+    uint8_t flags;
+    uint16_t padding;
+    uint64_t userPointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24, "GDI handle table entry");
+constexpr size_t GdiHandleCount = 0x10000;
+
+// Where the process environment block keeps the table's address.
+#ifdef _WIN64
+constexpr size_t GdiTableField = 0xF8;
+#else
+constexpr size_t GdiTableField = 0x94;
+#endif
+
+using QueryProcess = LONG(WINAPI *)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+struct WindowCount {
+    DWORD processId;
+    int count;
+};
+
+BOOL CALLBACK count_child(HWND, LPARAM context)
+{
+    ++reinterpret_cast<WindowCount *>(context)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK count_window(HWND window, LPARAM context)
+{
+    auto *windows = reinterpret_cast<WindowCount *>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == windows->processId) {
+        ++windows->count;
+        EnumChildWindows(window, count_child, context);
+    }
+    return TRUE;
+}
+
+double seconds(const FILETIME &time)
+{
+    return static_cast<double>(static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 1e7;
+}
+
+} // namespace
+
+ProcessProbe::ProcessProbe(DWORD processId)
+    : id(processId), process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId))
+{
+}
+
+ProcessProbe::~ProcessProbe()
+{
+    if (process)
+        CloseHandle(process);
+}
+
+int ProcessProbe::GdiObjects() const
+{
+    auto query = reinterpret_cast<QueryProcess>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!process || !query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
+        return -1;
+    void *table = nullptr;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<const char *>(basic.PebBaseAddress) + GdiTableField, &table,
+                           sizeof(table), &read) ||
+        !table)
+        return -1;
+    std::vector<GdiHandleEntry> entries(GdiHandleCount);
+    if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), &read))
+        return -1;
+    int live = 0;
+    for (const GdiHandleEntry &entry : entries)
+        live += entry.type != 0;
+    return live;
+}
+
+int ProcessProbe::Windows() const
+{
+    WindowCount windows = {id, 0};
+    EnumWindows(count_window, reinterpret_cast<LPARAM>(&windows));
+    return windows.count;
+}
+
+double ProcessProbe::CpuSeconds() const
+{
+    // Wine gives the process's own times only to itself, but any thread's
+    // times to anyone: the sum over its threads.
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    double total = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != id)
+            continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        FILETIME created, ended, kernel, user;
+        if (thread && GetThreadTimes(thread, &created, &ended, &kernel, &user))
+            total += seconds(kernel) + seconds(user);
+        if (thread)
+            CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+    return total;
+}
+
+ProcessFigures ProcessProbe::Read() const
+{
+    ProcessFigures figures;
+    if (!process)
+        return figures;
+    figures.gdiObjects = GdiObjects();
+    figures.windows = Windows();
+    DWORD handles = 0;
+    if (GetProcessHandleCount(process, &handles))
+        figures.handles = static_cast<int>(handles);
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof(memory);
+    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&memory), sizeof(memory)))
+        figures.privateBytes = static_cast<int64_t>(memory.PrivateUsage);
+    figures.cpuSeconds = CpuSeconds();
+    return figures;
+}
+
+} // namespace testing
