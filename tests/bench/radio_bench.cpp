@@ -252,6 +252,9 @@ TEST_CASE_FIXTURE(RadioStory, "repaint and traffic")
     measure("auto_search_on", [&] { radio.Click(Middle(AutoSearch).x, Middle(AutoSearch).y); });
     repaint_row("button press and release (auto search)", "auto_search_on", 2);
     measure("auto_search_off", [&] { radio.Click(Middle(AutoSearch).x, Middle(AutoSearch).y); });
+    measure("auto_search_key_on", [&] { radio.Tap('A'); });
+    repaint_row("button press and release by its key (A)", "auto_search_key_on", 2);
+    measure("auto_search_key_off", [&] { radio.Tap('A'); });
     measure("mute_on", [&] { radio.Click(Middle(Mute).x, Middle(Mute).y); });
     repaint_row("lamp change (mute lamp lit)", "mute_on", 1, &MuteLamp);
     repaint_row("mute: press, release and lamp", "mute_on", 3);
