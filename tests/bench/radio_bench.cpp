@@ -359,7 +359,7 @@ TEST_CASE_FIXTURE(RadioStory, "resources")
     figure("resources.actions.seconds", (now_ms() - start) / 1000.0);
     print_figures("resources.actions", probe.Read());
     // Back to a known frequency for the cycles.
-    PostClick(radio.Window(), Middle(Presets[0]));
+    SendClick(radio.Window(), Middle(Presets[0]));
     Sync(radio.Window());
     const int frequency = static_cast<int>(card.State().frequency);
     const int volume = static_cast<int>(card.State().volume);

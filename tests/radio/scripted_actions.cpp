@@ -17,45 +17,52 @@ LPARAM key_bits(WORD key, bool up)
     return bits;
 }
 
-} // namespace
-
-void PostTap(HWND window, WORD key)
+// Sent, not posted: a sent message is handled ahead of everything in the
+// queue, so a posted one could still be waiting when a check looks.
+bool deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    PostMessageA(window, WM_KEYDOWN, key, key_bits(key, false));
-    PostMessageA(window, WM_KEYUP, key, key_bits(key, true));
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &ignored) != 0;
 }
 
-void PostClick(HWND window, POINT at)
+} // namespace
+
+void SendTap(HWND window, WORD key)
+{
+    deliver(window, WM_KEYDOWN, key, key_bits(key, false));
+    deliver(window, WM_KEYUP, key, key_bits(key, true));
+}
+
+void SendClick(HWND window, POINT at)
 {
     const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageA(window, WM_LBUTTONUP, 0, where);
+    deliver(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    deliver(window, WM_LBUTTONUP, 0, where);
 }
 
 bool Sync(HWND window)
 {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+    return deliver(window, WM_NULL, 0, 0);
 }
 
 void ScriptedAction(HWND window, int index)
 {
     if (index % ActionsPerRecall == ActionsPerRecall - 1) {
-        PostClick(window, Middle(Presets[index / ActionsPerRecall % 6]));
+        SendClick(window, Middle(Presets[index / ActionsPerRecall % 6]));
         Sync(window);
         return;
     }
     switch (index % 10) {
-    case 0: PostTap(window, VK_RIGHT); break;
-    case 1: PostTap(window, VK_LEFT); break;
-    case 2: PostTap(window, VK_UP); break;
-    case 3: PostTap(window, VK_DOWN); break;
+    case 0: SendTap(window, VK_RIGHT); break;
+    case 1: SendTap(window, VK_LEFT); break;
+    case 2: SendTap(window, VK_UP); break;
+    case 3: SendTap(window, VK_DOWN); break;
     case 4:
-    case 5: PostClick(window, Middle(Mono)); break;
+    case 5: SendClick(window, Middle(Mono)); break;
     case 6:
-    case 7: PostClick(window, Middle(Mute)); break;
-    case 8: PostClick(window, Middle(Groups[1])); break;
-    default: PostClick(window, Middle(Groups[0])); break;
+    case 7: SendClick(window, Middle(Mute)); break;
+    case 8: SendClick(window, Middle(Groups[1])); break;
+    default: SendClick(window, Middle(Groups[0])); break;
     }
     Sync(window);
 }

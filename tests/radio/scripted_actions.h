@@ -1,6 +1,6 @@
 // Many user actions fast: the radio's window gets the very messages a key or
-// a click gives it, posted rather than typed, with one round trip to its
-// thread after each, so thousands fit in a minute. And the card pulled and
+// a click gives it, sent rather than typed, each handled before the call
+// returns, so thousands fit in a minute. And the card pulled and
 // put back as often as wanted, each time until the radio has noticed.
 #pragma once
 
@@ -10,9 +10,9 @@
 
 namespace radio_test {
 
-void PostTap(HWND window, WORD key);
-void PostClick(HWND window, POINT at);
-// Returns once the window's thread has handled everything posted before.
+void SendTap(HWND window, WORD key);
+void SendClick(HWND window, POINT at);
+// Returns once the window's thread has handled a message sent now.
 bool Sync(HWND window);
 
 // Action number `index` of an everyday mix: fine steps both ways, volume

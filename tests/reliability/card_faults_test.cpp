@@ -143,10 +143,10 @@ TEST_CASE_FIXTURE(RadioStory, "every request of one kind refused")
             RadioProgram radio;
             REQUIRE(radio.Window());
             Sleep(300);
-            PostTap(radio.Window(), VK_RIGHT);
-            PostTap(radio.Window(), VK_UP);
-            PostClick(radio.Window(), Middle(Mute));
-            PostClick(radio.Window(), Middle(Mute));
+            SendTap(radio.Window(), VK_RIGHT);
+            SendTap(radio.Window(), VK_UP);
+            SendClick(radio.Window(), Middle(Mute));
+            SendClick(radio.Window(), Middle(Mute));
             Sleep(700); // the lamps' and the watch's timers meet the failures
             ExpectOrderlyEnd(*this, radio);
         }

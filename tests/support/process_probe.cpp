@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <cstring>
 #include <vector>
 
 namespace testing {
@@ -11,7 +12,8 @@ namespace testing {
 namespace {
 
 // One entry of the GDI handle table as Wine (and Windows) lay it out: the
-// same 24 bytes on 32-bit and 64-bit builds. Type 0 marks a free entry.
+// same 24 bytes on 32-bit and 64-bit builds. Wine keeps the type of a freed
+// entry; its object field then links the free list.
 struct GdiHandleEntry {
     uint64_t object;
     uint32_t owner;
@@ -31,6 +33,25 @@ constexpr size_t GdiTableField = 0x94;
 #endif
 
 using QueryProcess = LONG(WINAPI *)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+using QuerySystem = LONG(WINAPI *)(ULONG, PVOID, ULONG, PULONG);
+
+// The system's handle list (SystemHandleInformation, class 16), one entry
+// per open handle of every process.
+struct SystemHandleEntry {
+    ULONG ownerProcessId;
+    UCHAR objectType;
+    UCHAR flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+};
+constexpr ULONG SystemHandleInformationClass = 16;
+constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004u);
+
+FARPROC ntdll_function(const char *name)
+{
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
+}
 
 struct WindowCount {
     DWORD processId;
@@ -75,8 +96,7 @@ ProcessProbe::~ProcessProbe()
 
 int ProcessProbe::GdiObjects() const
 {
-    auto query = reinterpret_cast<QueryProcess>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void *>(ntdll_function("NtQueryInformationProcess")));
     PROCESS_BASIC_INFORMATION basic = {};
     if (!process || !query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
         return -1;
@@ -89,9 +109,13 @@ int ProcessProbe::GdiObjects() const
     std::vector<GdiHandleEntry> entries(GdiHandleCount);
     if (!ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), &read))
         return -1;
+    // A freed entry links to the next free one: its object is then null or
+    // an address inside the table itself.
+    const auto first = reinterpret_cast<uint64_t>(table);
+    const uint64_t end = first + GdiHandleCount * sizeof(GdiHandleEntry);
     int live = 0;
     for (const GdiHandleEntry &entry : entries)
-        live += entry.type != 0;
+        live += entry.type != 0 && entry.object != 0 && (entry.object < first || entry.object >= end);
     return live;
 }
 
@@ -126,6 +150,36 @@ double ProcessProbe::CpuSeconds() const
     return total;
 }
 
+int ProcessProbe::Handles() const
+{
+    // Wine answers GetProcessHandleCount for the caller only; the system's
+    // handle list names every handle's owner.
+    DWORD own = 0;
+    if (process && GetProcessHandleCount(process, &own) && own)
+        return static_cast<int>(own);
+    auto query = reinterpret_cast<QuerySystem>(reinterpret_cast<void *>(ntdll_function("NtQuerySystemInformation")));
+    if (!query)
+        return -1;
+    std::vector<uint8_t> buffer(1 << 20);
+    ULONG needed = 0;
+    LONG status;
+    while ((status = query(SystemHandleInformationClass, buffer.data(), static_cast<ULONG>(buffer.size()),
+                           &needed)) == StatusInfoLengthMismatch)
+        buffer.resize(buffer.size() * 2);
+    if (status != 0)
+        return -1;
+    ULONG count = 0;
+    std::memcpy(&count, buffer.data(), sizeof(count));
+    const size_t first = sizeof(ULONG_PTR); // the count, padded to the entries' alignment
+    int owned = 0;
+    for (ULONG at = 0; at < count && first + (at + 1) * sizeof(SystemHandleEntry) <= buffer.size(); ++at) {
+        SystemHandleEntry entry;
+        std::memcpy(&entry, buffer.data() + first + at * sizeof(SystemHandleEntry), sizeof(entry));
+        owned += entry.ownerProcessId == id;
+    }
+    return owned;
+}
+
 ProcessFigures ProcessProbe::Read() const
 {
     ProcessFigures figures;
@@ -133,13 +187,14 @@ ProcessFigures ProcessProbe::Read() const
         return figures;
     figures.gdiObjects = GdiObjects();
     figures.windows = Windows();
-    DWORD handles = 0;
-    if (GetProcessHandleCount(process, &handles))
-        figures.handles = static_cast<int>(handles);
+    figures.handles = Handles();
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
+    // Wine may leave PrivateUsage 0 for another process; the commit charge
+    // (PagefileUsage) is the same figure on Windows.
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&memory), sizeof(memory)))
-        figures.privateBytes = static_cast<int64_t>(memory.PrivateUsage);
+        figures.privateBytes =
+            static_cast<int64_t>(memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage);
     figures.cpuSeconds = CpuSeconds();
     return figures;
 }

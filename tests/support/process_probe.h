@@ -31,6 +31,7 @@ public:
     ProcessFigures Read() const;
     int GdiObjects() const;
     int Windows() const;
+    int Handles() const;
     double CpuSeconds() const;
 
 private:
