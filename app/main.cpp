@@ -20,6 +20,13 @@ int run_message_loop()
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
+        // A window destroyed while a menu's own message loop runs (closed by
+        // the agent as the card goes) can lose its quit message to that
+        // loop; the program must end all the same.
+        if (!IsWindow(mainWindow)) {
+            MSG quit;
+            return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? static_cast<int>(quit.wParam) : 0;
+        }
     }
     return static_cast<int>(message.wParam);
 }

@@ -1,9 +1,10 @@
 #!/bin/bash
 # The main job: build, make a Wine prefix with the virtual tuner card
-# installed and inserted, and start the radio in a real window: on the
-# user's display when there is one, otherwise in an X server of its own. A
-# screenshot of the window is written to the build folder. The radio, the
-# card and the X server stay up; end them with: bash scripts/stop.sh
+# installed and inserted, and start the agent, which finds the card and
+# starts the radio in a real window: on the user's display when there is one,
+# otherwise in an X server of its own. A screenshot of the window is written
+# to the build folder. The agent, the radio, the card and the X server stay
+# up; end them with: bash scripts/stop.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${TAVOLIN_BUILD_DIR:-$root/build}"
@@ -32,9 +33,11 @@ if [ -n "${own_display:-}" ]; then
 fi
 "$WINELOADER" "$build/x86_64/bin/tunercard.exe" state
 
-# The radio reads its skins from its current folder: the build's bin folder.
+# The agent starts the radio from its own folder, the build's bin folder,
+# which becomes the radio's current folder (it reads its skins there), a
+# second after it sees the card.
 bin="$build/x86_64/bin"
-(cd "$bin" && exec setsid "$WINELOADER" Tavolin.exe) </dev/null >"$build/run-radio.log" 2>&1 &
+(cd "$build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$build/run-agent.log" 2>&1 &
 shot="$build/radio-screenshot"
 if (cd "$bin" && "$WINELOADER" window_shot.exe Vantor "$(basename "$shot").bmp" 20000 >/dev/null); then
     mv "$bin/$(basename "$shot").bmp" "$shot.bmp"
@@ -42,7 +45,7 @@ if (cd "$bin" && "$WINELOADER" window_shot.exe Vantor "$(basename "$shot").bmp" 
         "$shot.bmp" "$shot.png" && rm -f "$shot.bmp"
     echo "the radio is running on display $DISPLAY; screenshot: $shot.png"
 else
-    echo "the radio's window did not appear (see $build/run-radio.log)" >&2
+    echo "the radio's window did not appear (see $build/run-agent.log)" >&2
     exit 1
 fi
 echo "stop it with: bash scripts/stop.sh"

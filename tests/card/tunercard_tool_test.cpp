@@ -32,10 +32,11 @@ TEST_CASE("help and bad arguments")
                          "fail-code 0x22002C maybe", "log --all", "pull now", "wait soon", "wait present -1",
                          "scenario"};
     for (const char *arguments : bad) {
-        CAPTURE(arguments);
+        const std::string words = arguments;
+        CAPTURE(words);
         testing::ProcessResult result = tool(arguments);
-        CHECK(result.exitCode == 2);
-        CHECK(result.output.find("tunercard --help") != std::string::npos);
+        CHECK_MESSAGE(result.exitCode == 2, result.output);
+        CHECK_MESSAGE(result.output.find("tunercard --help") != std::string::npos, result.output);
     }
 }
 

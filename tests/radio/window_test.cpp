@@ -200,3 +200,19 @@ TEST_CASE_FIXTURE(RadioStory, "a few actions, kept as a picture of the window")
     CHECK(radio.Shot().Save(path));
     MESSAGE("the window after a few actions: " << path);
 }
+
+TEST_CASE_FIXTURE(RadioStory, "closed from outside while its menu is open")
+{
+    // As the agent closes it when the card goes: WM_CLOSE arrives while the
+    // window's menu loop runs.
+    RadioProgram radio;
+    change_volume(*this, radio);
+    radio.Tap(VK_F10);
+    radio.Tap(VK_DOWN);
+    REQUIRE(testing::WaitUntil([&] { return testing::FindProcessWindow(radio.ProcessId(), "#32768"); }));
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(radio.Window(), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    CHECK(radio.WaitExit(5000) == 0);
+    CHECK(settings.Number("CurrentVolume") == 72);
+    CHECK(last_commands(*this, 3) == Shutdown);
+}

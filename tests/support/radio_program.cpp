@@ -268,13 +268,26 @@ RadioProgram::RadioProgram(const std::string &workingDirectory, const std::strin
     Settle();
 }
 
+RadioProgram::RadioProgram(HWND runningWindow)
+{
+    GetWindowThreadProcessId(runningWindow, &process.dwProcessId);
+    process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                                   process.dwProcessId);
+    started = process.hProcess != nullptr;
+    if (!started)
+        return;
+    window = runningWindow;
+    Settle();
+}
+
 RadioProgram::~RadioProgram()
 {
     if (!started)
         return;
     if (Running() && !Close(10000))
         TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
+    if (process.hThread)
+        CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
 

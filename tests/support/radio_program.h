@@ -76,6 +76,8 @@ public:
     // waits for its window (up to 15 s). `program` defaults to the build's.
     explicit RadioProgram(const std::string &workingDirectory = std::string(),
                           const std::string &program = std::string());
+    // Takes over the radio another program started, found by its window.
+    explicit RadioProgram(HWND runningWindow);
     RadioProgram(const RadioProgram &) = delete;
     RadioProgram &operator=(const RadioProgram &) = delete;
     // Closes it as the user would (WM_CLOSE) if it still runs; kills it after 10 s.

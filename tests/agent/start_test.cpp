@@ -1,0 +1,172 @@
+// The agent's start: one agent at a time, "/u" anywhere in the command line
+// unloads the running one, and the radio's path is built beside the agent
+// only when it fits the agent's 260-byte buffer.
+#include <doctest.h>
+
+#include <vector>
+
+#include "agent_story.h"
+
+using namespace agent_test;
+using testing::RadioProgram;
+
+namespace {
+
+// The radio's path is the folder plus "\Tavolin.exe" and its NUL in 260
+// bytes: a folder of 247 characters fits exactly, one of 248 does not.
+constexpr size_t LongestFittingFolder = MAX_PATH - sizeof("\\Tavolin.exe");
+
+// Two sibling folders deep under the temporary folder, one as long as the
+// radio's path allows and one a character longer, each holding a copy of
+// the agent under a short name ("A.exe"), so that the agent's own path still
+// fits. Removed again at the end.
+class LongFolders {
+public:
+    LongFolders()
+    {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(sizeof(temp), temp);
+        std::string parent = std::string(temp) + "tavolin-agent-long";
+        make(parent);
+        while (parent.size() + 1 + 60 < LongestFittingFolder - 20)
+            make(parent += "\\" + std::string(60, 'd'));
+        fits = parent + "\\" + std::string(LongestFittingFolder - parent.size() - 1, 'f');
+        tooLong = fits + "x";
+        make(fits);
+        make(tooLong);
+        copy(AgentPath(), fits + "\\A.exe");
+        copy(AgentPath(), tooLong + "\\A.exe");
+        copy(testing::BinDirectory() + "\\Tavolin.exe", fits + "\\Tavolin.exe");
+        // Where a path cut at 259 characters would point.
+        copy(testing::BinDirectory() + "\\Tavolin.exe", tooLong + "\\Tavolin.ex");
+    }
+    virtual ~LongFolders()
+    {
+        for (auto file = files.rbegin(); file != files.rend(); ++file)
+            DeleteFileA(file->c_str());
+        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+            RemoveDirectoryA(folder->c_str());
+    }
+
+    std::string fits;
+    std::string tooLong;
+
+private:
+    void make(const std::string &folder)
+    {
+        REQUIRE_MESSAGE(CreateDirectoryA(folder.c_str(), nullptr), folder);
+        folders.push_back(folder);
+    }
+    void copy(const std::string &from, const std::string &to)
+    {
+        REQUIRE_MESSAGE(CopyFileA(from.c_str(), to.c_str(), FALSE), to);
+        files.push_back(to);
+    }
+
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+};
+
+std::string image_path(DWORD processId)
+{
+    char path[MAX_PATH + 16] = {};
+    DWORD size = sizeof(path);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return std::string();
+    const BOOL known = QueryFullProcessImageNameA(process, 0, path, &size);
+    CloseHandle(process);
+    return known ? std::string(path, size) : std::string();
+}
+
+} // namespace
+
+TEST_CASE_FIXTURE(AgentStory, "one agent at a time")
+{
+    AgentProgram first;
+    HWND window = first.Window();
+    REQUIRE(window);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    CHECK(owner == first.ProcessId());
+    CHECK_FALSE(IsWindowVisible(window));
+    RadioProgram radio(WaitForRadioWindow());
+    REQUIRE(radio.Started());
+
+    SUBCASE("a second agent without arguments ends at once with 0 and changes nothing")
+    {
+        CHECK(RunAgent("") == 0);
+        CHECK(RunAgent("/x") == 0);
+        CHECK(first.Running());
+        CHECK(FindWindowA(AgentWindowClass, nullptr) == window);
+        Sleep(PastTwoTicksMs);
+        CHECK(first.Descendants() == std::vector<DWORD>{radio.ProcessId()});
+        CHECK(RadioWindowCount() == 1);
+    }
+
+    for (const char *argument : {"/u", "/U", "/unload", "x/u"}) {
+        SUBCASE(argument)
+        {
+            CHECK(RunAgent(argument) == 0);
+            CHECK(first.WaitExit(5000) == 0);
+            CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
+            // The radio is left alone, and with no agent the card's removal
+            // no longer closes it.
+            card.Pull();
+            Sleep(PastTwoTicksMs);
+            CHECK(radio.Running());
+        }
+    }
+}
+
+TEST_CASE_FIXTURE(AgentStory, "\"/u\" with no agent running ends at once with 0")
+{
+    AgentProgram agent("/U");
+    CHECK(agent.WaitExit(5000) == 0);
+    CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
+    Sleep(PastTwoTicksMs);
+    CHECK(agent.Descendants().empty());
+    CHECK(FindRadioWindow() == nullptr);
+}
+
+TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path")
+{
+    LongFolders folders;
+    REQUIRE(folders.fits.size() == 247);
+
+    SUBCASE("the radio's path fills the buffer exactly: the radio beside the agent starts")
+    {
+        AgentProgram agent("", folders.fits + "\\A.exe");
+        RadioProgram radio(WaitForRadioWindow());
+        REQUIRE(radio.Started());
+        CHECK(agent.Descendants() == std::vector<DWORD>{radio.ProcessId()});
+        CHECK(lstrcmpiA(image_path(radio.ProcessId()).c_str(), (folders.fits + "\\Tavolin.exe").c_str()) == 0);
+    }
+
+    SUBCASE("one character more: no radio is started, and the agent still closes a running one")
+    {
+        // A cut-off path would name a program that runs.
+        {
+            testing::ChildProcess cut(folders.tooLong + "\\Tavolin.ex", "", folders.tooLong);
+            REQUIRE(cut.Started());
+            RadioProgram radio(WaitForRadioWindow());
+            REQUIRE(radio.Started());
+        }
+        AgentProgram agent("", folders.tooLong + "\\A.exe");
+        Sleep(PastTwoTicksMs);
+        CHECK(agent.Running());
+        CHECK(agent.Descendants().empty());
+        CHECK(FindRadioWindow() == nullptr);
+
+        RadioProgram radio;
+        REQUIRE(radio.Window());
+        card.Pull();
+        CHECK(ClosesAtNextTick(radio));
+        card.Insert();
+        Sleep(PastTwoTicksMs);
+        CHECK(agent.Descendants().empty());
+        CHECK(FindRadioWindow() == nullptr);
+        CHECK(RunAgent("/u") == 0);
+        CHECK(agent.WaitExit(5000) == 0);
+    }
+}

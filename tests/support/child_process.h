@@ -1,0 +1,41 @@
+// A program started by a test and the processes it starts in turn. The
+// child runs in a job object of its own, so the test learns of every
+// process it creates (a program started and ended within a moment included)
+// and can ask each one's exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing {
+
+class ChildProcess {
+public:
+    // Starts `program` with `arguments` in `currentDirectory` (empty: the
+    // test's own).
+    ChildProcess(const std::string &program, const std::string &arguments,
+                 const std::string &currentDirectory = std::string());
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+    // Ends the child if it still runs; what it started runs on.
+    virtual ~ChildProcess();
+
+    bool Started() const { return started; }
+    DWORD ProcessId() const { return process.dwProcessId; }
+    bool Running() const;
+    // The exit code, or -1 when it has not ended in time.
+    int WaitExit(DWORD timeoutMs = 10000);
+    // The ids of the processes it and they started so far, oldest first.
+    std::vector<DWORD> Descendants();
+
+private:
+    bool started = false;
+    HANDLE job = nullptr;
+    HANDLE port = nullptr;
+    PROCESS_INFORMATION process = {};
+    std::vector<DWORD> descendants;
+};
+
+} // namespace testing
