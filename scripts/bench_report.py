@@ -128,7 +128,7 @@ out.append("Reference: `bare_window.exe`, a window program of the radio's size b
            "compiler, flags and static run-time.")
 if bare and radio and radio[3] > bare[3]:
     notes.append(f"Size: the radio's code and data are {radio[3] - bare[3]} bytes above the bare window's, "
-                 f"its resources (skin bitmaps, icon, menu, dialogs) {radio[2]} bytes; the code is the device "
+                 f"its resources (bitmaps, icon, menu, strings, accelerators, dialog templates) {radio[2]} bytes; the code is the device "
                  "link, eighteen controls, the sliders, read-outs, preset bank, settings store and dialogs, "
                  "all statically linked. It imports system DLLs only.")
 out.append("")
@@ -166,12 +166,12 @@ for name in order:
         elif name.startswith("button press") or name.startswith("mute"):
             notes.append(f"{name}: {fmt(mean - statistics.mean(least))} above the least: the sliders' release "
                          "rule (every mouse release repaints both thumbs in place, mask and image each). The "
-                         "same action by its key (A, M) costs exactly the least. Kept as specified.")
+                         "same toggle by its key (A) costs exactly the least. Kept as specified.")
         elif name.startswith("idle"):
             notes.append("Idle: the stereo lamp (every 500 ms) and the RDS button (every second) are redrawn "
                          "on every tick whether or not they change, since `SetOn` always draws: three small "
-                         "copies a second (19 × 12 and 39 × 23 pixels). Kept for the same rule; the cost is "
-                         "below measurement in the idle CPU figures.")
+                         "copies a second (19 × 12 and 39 × 23 pixels). Kept for the same rule; they are "
+                         "part of the idle CPU figures below.")
         elif name.startswith("preset store"):
             notes.append("Preset store: above the least where the stored preset is recalled at once and the "
                          "read-out or thumb is redrawn in passing.")
@@ -258,13 +258,28 @@ if "resources.cycles.reopened" in figures:
     out.append(f"Cycles in which the card was reopened and sent volume and frequency again: "
                f"{fmt(statistics.mean(figures['resources.cycles.reopened']))} of {cycles}; "
                f"the radio still running afterwards: {'yes' if figures.get('resources.cycles.running', [0])[0] else 'no'}.")
-start = {k: statistics.mean(figures[f"resources.start.{k}"]) for k in ("gdi", "windows", "handles")
-         if f"resources.start.{k}" in figures}
-for prefix in ("resources.actions", "resources.cycles"):
-    for key, base in start.items():
-        if f"{prefix}.{key}" in figures and statistics.mean(figures[f"{prefix}.{key}"]) > base:
-            notes.append(f"Resources: {key} grew from {fmt(base)} to "
-                         f"{fmt(statistics.mean(figures[f'{prefix}.{key}']))} ({prefix.split('.')[1]}).")
+def mean_of(name):
+    return statistics.mean(figures[name]) if name in figures else None
+
+
+for key in ("gdi", "windows", "handles"):
+    base, after_actions, after_cycles = (mean_of(f"resources.{when}.{key}") for when in ("start", "actions", "cycles"))
+    if base is None or after_actions is None:
+        continue
+    if after_cycles is not None and after_cycles > after_actions:
+        notes.append(f"Resources: {key} grew during the card cycles, from {fmt(after_actions)} to "
+                     f"{fmt(after_cycles)}: a leak per reopening.")
+    if after_actions > base:
+        steady = after_cycles is not None and after_cycles == after_actions
+        notes.append(f"Resources: {key} {fmt(base)} at start, {fmt(after_actions)} after the actions"
+                     + (f" and still {fmt(after_cycles)} after the cycles: made once by the first actions "
+                        "and kept, not a growth (the reliability suite checks that nothing grows after a "
+                        "warm-up round)." if steady else "."))
+idle_in, idle_out = mean_of("idle.card_in_cpu_ms"), mean_of("idle.card_out_cpu_ms")
+if idle_in is not None and idle_out is not None and idle_out > idle_in:
+    notes.append(f"Idle cost: the card out costs more ({fmt(idle_out)} against {fmt(idle_in)} ms a minute) "
+                 "because both polls run a full device discovery twelve times a second while no card "
+                 "answers; the radio notices a reinserted card within about 100 ms in exchange.")
 out.append("")
 
 out.append("## Notes")
