@@ -9,6 +9,7 @@
 #include "input_router.h"
 #include "radio_controls.h"
 #include "radio_state.h"
+#include "rds_window.h"
 #include "resource.h"
 #include "settings.h"
 #include "skins.h"
@@ -193,7 +194,7 @@ void layout_controls()
     presetBank.Setup(mainWindow, backgroundDC, PresetLabelPositions, settings.RadioSystem);
 }
 
-void apply_band()
+void apply_band(int32_t frequency)
 {
     Band band = {};
     if (!band_of(static_cast<uint32_t>(settings.RadioSystem), band)) {
@@ -207,9 +208,10 @@ void apply_band()
     frequencyDisplay.SetRange(low, high);
     tuningScale.SetRange(band.low, band.high);
     presetBank.SetRange(low, high);
-    const auto stored = static_cast<uint32_t>(settings.CurrentFrequency);
-    const uint32_t frequency = stored > high ? high : stored < low ? low : stored;
-    tuningScale.SetValue(static_cast<int>(frequency), 0);
+    // Unsigned, so a negative stored value counts as far above the band.
+    const auto wanted = static_cast<uint32_t>(frequency);
+    const uint32_t clamped = wanted > high ? high : wanted < low ? low : wanted;
+    tuningScale.SetValue(static_cast<int>(clamped), 0);
     paste_scale_strip(settings.RadioSystem == RadioSystemJapan ? pressedSkinDC : normalSkinDC);
     tunerDevice.set_band(settings.RadioSystem);
 }
@@ -234,7 +236,7 @@ void apply_settings()
     // Every start is in stereo, whatever was stored.
     settings.AudioOutputType = StereoAllowed;
     monoButton.SetOn(0);
-    apply_band();
+    apply_band(settings.CurrentFrequency);
 }
 
 void refresh_device_state()
@@ -310,12 +312,7 @@ LRESULT on_paint(HWND window)
 // WM_MOVE: the RDS text window stays glued to the right edge.
 LRESULT on_move()
 {
-    if (!IsWindow(rdsWindow))
-        return 0;
-    RECT rect;
-    GetWindowRect(mainWindow, &rect);
-    const SIZE size = radio_window_outer_size();
-    MoveWindow(rdsWindow, rect.right, rect.top, size.cx, size.cy, TRUE);
+    follow_main_window();
     return 0;
 }
 

@@ -16,10 +16,10 @@ SIZE radio_window_outer_size();
 void layout_controls();
 void apply_settings();
 // The band step of apply_settings, shared with the Settings dialog: limits
-// for the read-out, scale and labels, the stored frequency clamped into them,
-// the dial strip, and the band command. A RadioSystem outside 1-3 is stored
-// as 1 first.
-void apply_band();
+// for the read-out, scale and labels, `frequency` clamped into them and
+// tuned, the dial strip, and the band command. A RadioSystem outside 1-3 is
+// stored as 1 first.
+void apply_band(int32_t frequency);
 void refresh_device_state();
 void redraw_all();
 void save_settings();

@@ -4,3 +4,5 @@
 
 // Opens the window unless it is open already.
 void open_rds_window();
+// Moves the open window back onto the main window's right edge.
+void follow_main_window();

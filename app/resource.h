@@ -20,6 +20,17 @@
 #define IDD_SETTINGS 130
 #define IDD_RDS 148
 
+// Controls of the dialogs.
+#define IDC_ABOUT_ICON 2 // the icon takes the Cancel id, which Esc sends anyway
+#define IDC_NOISE_CANCEL_OFF 1003
+#define IDC_NOISE_CANCEL_ON 1004
+#define IDC_BAND_LIST 1005
+#define IDC_ABOUT_BAND 1006
+#define IDC_ABOUT_VERSION 1007
+#define IDC_ABOUT_NOTICE 1008
+#define IDC_RDS_TEXT 1009
+#define IDC_FRAME -1 // group boxes, never addressed
+
 // Menu commands.
 #define IDM_ABOUT 104
 #define IDM_EXIT 105

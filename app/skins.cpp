@@ -70,3 +70,9 @@ void paste_scale_strip(HDC source)
 {
     BitBlt(backgroundDC, 0, ScaleStripTop, ClientWidth, ScaleStripHeight, source, 0, ScaleStripTop, SRCCOPY);
 }
+
+void show_scale_strip(HWND window)
+{
+    const RECT strip = {0, ScaleStripTop, ClientWidth, ScaleStripTop + ScaleStripHeight};
+    InvalidateRect(window, &strip, FALSE);
+}

@@ -19,3 +19,6 @@ void load_skins(HWND window);
 void delete_skin_contexts();
 // Copies the band's scale strip from `source` into the background.
 void paste_scale_strip(HDC source);
+// Has the window repaint the strip from the background now rather than
+// whenever something next uncovers it.
+void show_scale_strip(HWND window);

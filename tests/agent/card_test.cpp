@@ -189,6 +189,22 @@ TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
         CHECK(radio.WaitExit(10000) == 0);
     }
 
+    SUBCASE("its About box open")
+    {
+        REQUIRE(radio.Activate());
+        radio.KeyDown(VK_MENU);
+        radio.Tap(VK_OEM_2); // Alt+"/"
+        radio.KeyUp(VK_MENU);
+        HWND about = nullptr;
+        REQUIRE(testing::WaitUntil(
+            [&] { return (about = testing::FindProcessDialog(radio.ProcessId(), "About")) != nullptr; }));
+        card.Pull();
+        // The owned box goes with the window, and the program ends.
+        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
+        CHECK_FALSE(IsWindow(about));
+        CHECK(radio.WaitExit(10000) == 0);
+    }
+
     CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{260, 180});
     CHECK(card.State().openHandles == 0);
     CHECK(agent.Running());

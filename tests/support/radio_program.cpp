@@ -43,6 +43,7 @@ void send_key(WORD key, DWORD flags)
 struct WindowSearch {
     DWORD processId;
     const char *windowClass;
+    const char *caption; // any when null
     HWND found;
 };
 
@@ -53,9 +54,36 @@ BOOL CALLBACK match_window(HWND window, LPARAM context)
     GetWindowThreadProcessId(window, &owner);
     char name[64] = {};
     GetClassNameA(window, name, sizeof(name));
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(name, search->windowClass) == 0) {
+    char caption[64] = {};
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(name, search->windowClass) == 0 &&
+        (!search->caption || lstrcmpA(caption, search->caption) == 0)) {
         search->found = window;
         return FALSE;
+    }
+    return TRUE;
+}
+
+struct Census {
+    DWORD processId;
+    WindowCensus counts;
+};
+
+BOOL CALLBACK count_child(HWND, LPARAM context)
+{
+    ++reinterpret_cast<Census *>(context)->counts.all;
+    return TRUE;
+}
+
+BOOL CALLBACK count_top_level(HWND window, LPARAM context)
+{
+    auto *census = reinterpret_cast<Census *>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == census->processId) {
+        ++census->counts.topLevel;
+        ++census->counts.all;
+        EnumChildWindows(window, count_child, context); // all descendants
     }
     return TRUE;
 }
@@ -239,9 +267,40 @@ bool Shows(const ClientShot &shot, const SkinImage &skin, const RECT &area)
 
 HWND FindProcessWindow(DWORD processId, const char *windowClass)
 {
-    WindowSearch search = {processId, windowClass, nullptr};
+    WindowSearch search = {processId, windowClass, nullptr, nullptr};
     EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindProcessDialog(DWORD processId, const char *caption)
+{
+    WindowSearch search = {processId, "#32770", caption, nullptr};
+    EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000,
+                             &length))
+        return std::string();
+    return std::string(text, length < sizeof(text) ? length : sizeof(text) - 1);
+}
+
+POINT ScreenMiddle(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+WindowCensus CountProcessWindows(DWORD processId)
+{
+    Census census = {processId, {}};
+    EnumWindows(count_top_level, reinterpret_cast<LPARAM>(&census));
+    return census.counts;
 }
 
 RadioProgram::RadioProgram(const std::string &workingDirectory, const std::string &program)
@@ -328,7 +387,11 @@ bool RadioProgram::Activate()
 
 void RadioProgram::MoveTo(int x, int y)
 {
-    const POINT at = ToScreen(x, y);
+    MoveToScreen(ToScreen(x, y));
+}
+
+void RadioProgram::MoveToScreen(POINT at)
+{
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (at.x * 65535 + width / 2) / (width - 1),
@@ -339,6 +402,13 @@ void RadioProgram::Press(int x, int y)
 {
     MoveTo(x, y);
     send_mouse(MOUSEEVENTF_LEFTDOWN);
+}
+
+void RadioProgram::ClickScreen(POINT at)
+{
+    MoveToScreen(at);
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+    send_mouse(MOUSEEVENTF_LEFTUP);
 }
 
 void RadioProgram::Release()

@@ -97,6 +97,9 @@ public:
     bool Activate();
     // Real input at client coordinates.
     void MoveTo(int x, int y);
+    // Real input at screen coordinates, for the program's other windows.
+    void MoveToScreen(POINT at);
+    void ClickScreen(POINT at);
     void Press(int x, int y);
     void Release();
     void Click(int x, int y);
@@ -116,5 +119,20 @@ private:
 
 // The visible window of `windowClass` that belongs to `processId`, or null.
 HWND FindProcessWindow(DWORD processId, const char *windowClass);
+// The visible dialog box of `processId` with that caption, or null.
+HWND FindProcessDialog(DWORD processId, const char *caption);
+// A window's text as its own procedure gives it (WM_GETTEXT), also for the
+// controls of another process.
+std::string WindowText(HWND window);
+// The middle of a window on the screen.
+POINT ScreenMiddle(HWND window);
+
+// Every window of a process, hidden ones included: the top-level ones, and
+// all of them with their children (the USER objects a window leaves behind).
+struct WindowCensus {
+    int topLevel = 0;
+    int all = 0;
+};
+WindowCensus CountProcessWindows(DWORD processId);
 
 } // namespace testing

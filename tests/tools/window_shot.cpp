@@ -2,22 +2,25 @@
 // area to a 24-bit BMP file. The run command and the tests use it to show
 // and keep what the radio looks like.
 //
-//   window_shot CLASS OUTPUT.bmp [TIMEOUT_MS]
+//   window_shot [--whole] [--title=TITLE] CLASS OUTPUT.bmp [TIMEOUT_MS]
 //
-// Waits for a visible window of that class; exit 0 written, 1 no window, 2 usage.
+// Waits for a visible window of that class (and title: dialogs share one
+// class); --whole takes the frame and caption too. Exit 0 written, 1 no
+// window, 2 usage.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
 
-HWND wait_for_window(const char *windowClass, DWORD timeoutMs)
+HWND wait_for_window(const char *windowClass, const char *title, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        HWND window = FindWindowA(windowClass, nullptr);
+        HWND window = FindWindowA(windowClass, title);
         if (window && IsWindowVisible(window))
             return window;
         if (GetTickCount() - start > timeoutMs)
@@ -26,14 +29,18 @@ HWND wait_for_window(const char *windowClass, DWORD timeoutMs)
     }
 }
 
-bool write_client_bmp(HWND window, const char *path)
+bool write_bmp(HWND window, bool whole, const char *path)
 {
-    RECT client;
-    GetClientRect(window, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    const int width = client.right;
-    const int height = client.bottom;
+    RECT area;
+    if (whole) {
+        GetWindowRect(window, &area);
+    } else {
+        GetClientRect(window, &area);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT *>(&area), 2);
+    }
+    const POINT origin = {area.left, area.top};
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
         return false;
 
@@ -77,19 +84,34 @@ bool write_client_bmp(HWND window, const char *path)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: window_shot CLASS OUTPUT.bmp [TIMEOUT_MS]\n");
+    bool whole = false;
+    bool usable = true;
+    const char *title = nullptr;
+    constexpr char TitleOption[] = "--title=";
+    int first = 1;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        if (std::strcmp(argv[first], "--whole") == 0)
+            whole = true;
+        else if (std::strncmp(argv[first], TitleOption, sizeof(TitleOption) - 1) == 0)
+            title = argv[first] + sizeof(TitleOption) - 1;
+        else
+            usable = false;
+    }
+    argc -= first - 1;
+    argv += first - 1;
+    if (!usable || argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: window_shot [--whole] [--title=TITLE] CLASS OUTPUT.bmp [TIMEOUT_MS]\n");
         return 2;
     }
     const DWORD timeoutMs = argc == 4 ? static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)) : 10000;
-    HWND window = wait_for_window(argv[1], timeoutMs);
+    HWND window = wait_for_window(argv[1], title, timeoutMs);
     if (!window) {
         std::fprintf(stderr, "window_shot: no visible window of class %s\n", argv[1]);
         return 1;
     }
     // Let a window that has just appeared finish its first paint.
     Sleep(300);
-    if (!write_client_bmp(window, argv[2])) {
+    if (!write_bmp(window, whole, argv[2])) {
         std::fprintf(stderr, "window_shot: could not write %s\n", argv[2]);
         return 1;
     }
