@@ -37,6 +37,7 @@
 #define CARD_MAX_FAIL_CODES    8
 #define CARD_LOG_INPUT_BYTES   128
 #define CARD_LOG_PAGE_ENTRIES  64
+#define CARD_MAX_SEEK_ANSWERS  16
 
 /* Bit per band code (1 Europe, 2 Japan, 3 USA); 0 = every band. */
 #define CARD_BAND_BIT(code) (1u << (code))
@@ -51,6 +52,11 @@ typedef struct CardStation {
     char text[CARD_STATION_TEXT]; /* RDS text; may hold NULs when textLength says so */
 } CardStation;
 
+typedef struct CardSeekAnswer {
+    int32_t frequency;
+    int32_t searchContinues;
+} CardSeekAnswer;
+
 typedef struct CardScenario {
     uint32_t stationCount;
     int32_t seekStep;       /* 0.1 MHz units one seek step moves */
@@ -59,6 +65,10 @@ typedef struct CardScenario {
     uint32_t rdsRise;       /* level gained per rds_level_tick on an RDS station */
     uint32_t rdsFall;       /* level lost per tick elsewhere */
     CardStation stations[CARD_MAX_STATIONS];
+    /* Answers handed out as they are, in order, to the next seek requests
+       (a faulty card); once used up, seeks work normally again. */
+    uint32_t seekAnswerCount;
+    CardSeekAnswer seekAnswers[CARD_MAX_SEEK_ANSWERS];
 } CardScenario;
 
 typedef struct CardFailCode {

@@ -110,6 +110,36 @@ TEST_CASE("seek steps move a set distance and stop on a strong enough station or
     }
 }
 
+TEST_CASE("scripted seek answers go out as they are, in order, then seeks work normally")
+{
+    Card card("seek_step 10\nstation 901\nseek_answers 1200,1 -5,7 -1000000,2\n");
+    REQUIRE(card.Word(TUNER_SET_POWER, 1));
+    REQUIRE(card.Word(TUNER_SET_FREQUENCY, 880));
+    const int32_t expected[3][2] = {{1200, 1}, {-5, 7}, {-1000000, 2}};
+    for (const auto &pair : expected) {
+        const TunerSeekAnswer answer = card.Seek(1);
+        CHECK(answer.frequency == pair[0]);
+        CHECK(answer.searchContinues == pair[1]);
+    }
+    CHECK(card.model->frequency == 880); // the card itself did not move
+    const TunerSeekAnswer normal = card.Seek(1);
+    CHECK(normal.frequency == 890);
+    CHECK(normal.searchContinues == TUNER_SEEK_CONTINUE_UP);
+
+    static CardScenario scenario;
+    std::string error;
+    CHECK_FALSE(tunercard::ParseScenario("seek_answers 900\n", &scenario, &error));
+    CHECK_FALSE(tunercard::ParseScenario("seek_answers 900,x\n", &scenario, &error));
+    CHECK_FALSE(tunercard::ParseScenario("seek_answers 9999999,1\n", &scenario, &error));
+    std::string many = "seek_answers";
+    for (int i = 0; i <= CARD_MAX_SEEK_ANSWERS; ++i)
+        many += " 900,0";
+    CHECK_FALSE(tunercard::ParseScenario(many, &scenario, &error));
+    CHECK(error.find("more than") != std::string::npos);
+    scenario.seekAnswerCount = CARD_MAX_SEEK_ANSWERS + 1;
+    CHECK_FALSE(card_model_load_scenario(card.model.get(), &scenario));
+}
+
 TEST_CASE("bands limit tuning and choose the stations")
 {
     Card card("station 780 bands japan\nstation 1000 bands usa,europe\n");

@@ -163,3 +163,70 @@ TEST_CASE_FIXTURE(RadioStory, "every request of one kind refused")
     }
     REQUIRE(card.Control().Reset());
 }
+
+TEST_CASE_FIXTURE(RadioStory, "seek answers outside the band or with a garbage continue word")
+{
+    struct Outside {
+        const char *story;
+        int32_t from;
+        const char *answers;
+        RECT button;
+        int32_t edge;
+    };
+    const Outside cases[] = {
+        {"above the band: the search ends on its top edge", 1070, "1090,1 1200,0", TuneUp, 1080},
+        {"negative: the search ends on its bottom edge", 953, "890,2 -5,0", TuneDown, 880},
+        {"a huge step ends on the nearer edge", 900, "1000000,0", TuneUp, 1080},
+    };
+    for (const Outside &outside : cases) {
+        SUBCASE(outside.story)
+        {
+            card.LoadScenario(std::string("seek_answers ") + outside.answers + "\n");
+            settings.SetNumber("CurrentFrequency", outside.from);
+            RadioProgram radio;
+            StartActive(radio);
+            StartListening();
+            radio.Click(Middle(AutoSearch).x, Middle(AutoSearch).y);
+            radio.Click(Middle(outside.button).x, Middle(outside.button).y);
+            REQUIRE(testing::WaitUntil([&] { return card.State().mute == 0 && !card.LogOf(TUNER_SEEK).empty(); }));
+            Sleep(300);
+            // Tuned once, at the end, to the edge exactly.
+            const std::vector<CardLogEntry> tunings = card.LogOf(TUNER_SET_FREQUENCY);
+            REQUIRE_MESSAGE(tunings.size() == 1, testing::Join(Commands()));
+            CHECK(static_cast<int32_t>(testing::LoggedWord(tunings[0])) == outside.edge);
+            CHECK(card.State().frequency == outside.edge);
+            ExpectOrderlyEnd(*this, radio);
+            CHECK(settings.Number("CurrentFrequency") == outside.edge);
+        }
+    }
+
+    SUBCASE("a continue word of 7 neither steps on nor ends: a key ends it, untuned")
+    {
+        card.LoadScenario("station 1017\nseek_answers 931,7\n");
+        settings.SetNumber("CurrentFrequency", 953);
+        RadioProgram radio;
+        StartActive(radio);
+        StartListening();
+        radio.Click(Middle(AutoSearch).x, Middle(AutoSearch).y);
+        radio.Click(Middle(TuneDown).x, Middle(TuneDown).y);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 1).size() == 1);
+        // Only 1 and 2 name a next step: the ticks pass with the card muted.
+        Sleep(600);
+        CHECK(card.LogOf(TUNER_SEEK).size() == 1);
+        CHECK(card.LogOf(TUNER_SET_FREQUENCY).empty());
+        CHECK(card.State().mute == 1);
+        CHECK(Sync(radio.Window()));
+        radio.Tap(VK_SPACE);
+        CHECK(testing::WaitUntil([&] { return card.State().mute == 0; }));
+        Sleep(300);
+        CHECK(card.LogOf(TUNER_SEEK).size() == 1);
+        CHECK(card.LogOf(TUNER_SET_FREQUENCY).empty());
+        CHECK(card.State().frequency == 953);
+        // The answers used up, the next search runs normally: 95.3 to 101.7.
+        radio.Click(Middle(TuneUp).x, Middle(TuneUp).y);
+        CHECK(testing::WaitUntil(
+            [&] { return card.State().frequency == 1017 && card.State().mute == 0; }, 8000));
+        ExpectOrderlyEnd(*this, radio);
+        CHECK(settings.Number("CurrentFrequency") == 1017);
+    }
+}

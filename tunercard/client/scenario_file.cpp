@@ -118,6 +118,29 @@ bool parse_station(std::istringstream &words, CardStation *station, std::string 
     return true;
 }
 
+// "F,C F,C ...": frequency and continue word of each scripted seek answer.
+bool parse_seek_answers(std::istringstream &words, CardScenario *scenario, std::string *problem)
+{
+    std::string pair;
+    while (words >> pair) {
+        const size_t comma = pair.find(',');
+        long frequency = 0, continues = 0;
+        if (scenario->seekAnswerCount >= CARD_MAX_SEEK_ANSWERS) {
+            *problem = "more than " + std::to_string(CARD_MAX_SEEK_ANSWERS) + " seek answers";
+            return false;
+        }
+        if (comma == std::string::npos || !parse_number(pair.substr(0, comma), -1000000, 1000000, &frequency) ||
+            !parse_number(pair.substr(comma + 1), -1000000, 1000000, &continues)) {
+            *problem = "seek_answers takes frequency,continue pairs";
+            return false;
+        }
+        CardSeekAnswer &answer = scenario->seekAnswers[scenario->seekAnswerCount++];
+        answer.frequency = static_cast<int32_t>(frequency);
+        answer.searchContinues = static_cast<int32_t>(continues);
+    }
+    return true;
+}
+
 } // namespace
 
 void DefaultScenarioSettings(CardScenario *scenario)
@@ -149,6 +172,8 @@ bool ParseScenario(const std::string &text, CardScenario *scenario, std::string 
                 problem = "more than " + std::to_string(CARD_MAX_STATIONS) + " stations";
             else if (parse_station(words, &scenario->stations[scenario->stationCount], &problem))
                 ++scenario->stationCount;
+        } else if (key == "seek_answers") {
+            parse_seek_answers(words, scenario, &problem);
         } else if (key == "seek_step" || key == "rds_chunk" || key == "rds_repeat" || key == "rds_rise" ||
                    key == "rds_fall") {
             words >> word;

@@ -6,6 +6,8 @@
 //   rds_repeat 1         1: a station's text starts over once handed out
 //   rds_rise 200         RDS level gained per level exchange on an RDS station
 //   rds_fall 250         RDS level lost per exchange elsewhere
+//   seek_answers 1090,1 -5,7   the next seek requests' answers (frequency,continue),
+//                        as they are, up to 16; then seeks work normally again
 //   station 891 stereo rds strength 3 bands usa,europe text Radio Tavolin ...
 //
 // A station line takes its frequency, then any of: stereo | mono, rds,

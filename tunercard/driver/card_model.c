@@ -106,7 +106,7 @@ int card_model_load_scenario(CardModel *card, const CardScenario *scenario)
 {
     if (scenario->stationCount > CARD_MAX_STATIONS || scenario->seekStep <= 0 ||
         scenario->seekStep > 1000 || scenario->rdsChunk == 0 ||
-        scenario->rdsChunk > TUNER_RDS_TEXT_BYTES)
+        scenario->rdsChunk > TUNER_RDS_TEXT_BYTES || scenario->seekAnswerCount > CARD_MAX_SEEK_ANSWERS)
         return 0;
     copy_bytes(&card->scenario, scenario, sizeof(*scenario));
     for (uint32_t i = 0; i < CARD_MAX_STATIONS; ++i) { /* texts stay inside their field */
@@ -116,6 +116,7 @@ int card_model_load_scenario(CardModel *card, const CardScenario *scenario)
             station->textLength = CARD_STATION_TEXT - 1;
     }
     card->rdsCursor = 0;
+    card->seekAnswerCursor = 0;
     return 1;
 }
 
@@ -274,7 +275,12 @@ static int answer(CardModel *card, uint32_t code, const uint8_t *in, uint8_t *ou
         if (first != second || first > 1)
             return FAILED_REQUEST;
         TunerSeekAnswer result;
-        if (card->power) {
+        if (card->seekAnswerCursor < card->scenario.seekAnswerCount) {
+            /* A scripted answer, however wrong, goes out as it is; the card stays where it was. */
+            const CardSeekAnswer *scripted = &card->scenario.seekAnswers[card->seekAnswerCursor++];
+            result.frequency = scripted->frequency;
+            result.searchContinues = scripted->searchContinues;
+        } else if (card->power) {
             seek_step(card, first == 1, &result);
         } else {
             result.frequency = card->frequency; /* nothing received: the search ends */

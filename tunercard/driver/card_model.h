@@ -28,6 +28,7 @@ typedef struct CardModel {
     uint32_t rdsRunning;
     uint32_t rdsLevel;
     uint32_t rdsCursor;      /* bytes of the tuned station's text handed out */
+    uint32_t seekAnswerCursor; /* scripted seek answers handed out */
     uint32_t failNext;
     uint32_t failCodes[CARD_MAX_FAIL_CODES];
     uint64_t logTotal;
