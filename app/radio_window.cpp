@@ -211,7 +211,13 @@ void apply_band(int32_t frequency)
     // Unsigned, so a negative stored value counts as far above the band.
     const auto wanted = static_cast<uint32_t>(frequency);
     const uint32_t clamped = wanted > high ? high : wanted < low ? low : wanted;
+    // SetRange put the scale on the band's start, and a scale disabled for
+    // the missing card ignores SetValue: without this, a band applied while
+    // the card is out would lose the frequency to the band's start.
+    const int enabled = tuningScale.IsEnabled();
+    tuningScale.Enable(1);
     tuningScale.SetValue(static_cast<int>(clamped), 0);
+    tuningScale.Enable(enabled);
     paste_scale_strip(settings.RadioSystem == RadioSystemJapan ? pressedSkinDC : normalSkinDC);
     tunerDevice.set_band(settings.RadioSystem);
 }

