@@ -3,7 +3,6 @@
 // keep running inside the dialog's loop.
 #include <windows.h>
 
-#include <cstdio>
 
 #include "band_names.h"
 #include "dialogs.h"
@@ -23,8 +22,13 @@ INT_PTR on_init(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, VersionText);
     // An unknown band leaves the line at its prefix.
     const char *name = band_name(static_cast<uint32_t>(settings.RadioSystem));
+    // Kernel32's string calls, not the C library's formatting, which would
+    // bring a whole printf into the program. Both parts are short constants.
     char bandLine[TextBytes];
-    std::snprintf(bandLine, sizeof(bandLine), "%s%s", BandLinePrefix, name ? name : "");
+    static_assert(sizeof(BandLinePrefix) < TextBytes, "the prefix fits");
+    lstrcpynA(bandLine, BandLinePrefix, sizeof(bandLine));
+    if (name)
+        lstrcpynA(bandLine + sizeof(BandLinePrefix) - 1, name, static_cast<int>(sizeof(bandLine) - sizeof(BandLinePrefix) + 1));
     SetDlgItemTextA(dialog, IDC_ABOUT_BAND, bandLine);
     return TRUE; // the default focus: OK
 }
