@@ -214,10 +214,12 @@ void apply_band(int32_t frequency)
     // SetRange put the scale on the band's start, and a scale disabled for
     // the missing card ignores SetValue: without this, a band applied while
     // the card is out would lose the frequency to the band's start.
-    const int enabled = tuningScale.IsEnabled();
-    tuningScale.Enable(1);
+    const bool cardOut = !tuningScale.IsEnabled();
+    if (cardOut)
+        tuningScale.Enable(1);
     tuningScale.SetValue(static_cast<int>(clamped), 0);
-    tuningScale.Enable(enabled);
+    if (cardOut)
+        tuningScale.Enable(0);
     paste_scale_strip(settings.RadioSystem == RadioSystemJapan ? pressedSkinDC : normalSkinDC);
     tunerDevice.set_band(settings.RadioSystem);
 }
