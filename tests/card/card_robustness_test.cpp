@@ -149,6 +149,7 @@ TEST_CASE("random scenarios are refused or played safely")
             scenario.stationCount = random() % (CARD_MAX_STATIONS + 1);
             scenario.seekStep = static_cast<int32_t>(1 + random() % 1000);
             scenario.rdsChunk = 1 + random() % TUNER_RDS_TEXT_BYTES;
+            scenario.seekAnswerCount = random() % (CARD_MAX_SEEK_ANSWERS + 1);
             for (uint32_t s = 0; s < scenario.stationCount; ++s)
                 scenario.stations[s].frequency = static_cast<int32_t>(760 + random() % 330);
         }
