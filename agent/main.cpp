@@ -10,18 +10,33 @@
 
 namespace {
 
-// "/u" anywhere in the command line, in either case. CharLowerA knows the
+// The command line after the program's name, which is quoted or ends at
+// the first blank: a path written with forward slashes ("C:/users/...")
+// must not read as "/u".
+char *arguments(char *commandLine)
+{
+    char *at = commandLine;
+    if (*at == '"') {
+        at = std::strchr(at + 1, '"');
+        return at ? at + 1 : commandLine + std::strlen(commandLine);
+    }
+    while (*at != '\0' && *at != ' ' && *at != '\t')
+        ++at;
+    return at;
+}
+
+// "/u" anywhere in the arguments, in either case. CharLowerA knows the
 // code page's double-byte characters; '/' is never part of one.
 bool asks_to_unload()
 {
-    char *commandLine = GetCommandLineA();
-    CharLowerA(commandLine);
-    return std::strstr(commandLine, "/u") != nullptr;
+    char *given = arguments(GetCommandLineA());
+    CharLowerA(given);
+    return std::strstr(given, "/u") != nullptr;
 }
 
 int run_message_loop()
 {
-    MSG message;
+    MSG message = {}; // read for the exit code even when GetMessageA fails at once
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);

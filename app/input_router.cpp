@@ -3,16 +3,21 @@
 #include "dialogs.h"
 #include "radio_controls.h"
 #include "radio_state.h"
+#include "radio_window.h"
 #include "rds_window.h"
 #include "resource.h"
 #include "station_search.h"
 #include "timers.h"
 #include "tuner_device.h"
 
+static_assert(IDM_RDS == RdsWindowCommand, "the RDS button sends the menu item's command");
+
 namespace {
 
 // heldKey for Ctrl with a digit: the group keys.
 constexpr int GroupKeyBase = 10;
+// Bit 30 of a key message: the key was already down (an auto-repeat).
+constexpr LPARAM KeyWasDown = 0x40000000;
 
 // Mouse presses and releases reach the widgets in this order; the lamps never.
 BitmapButton *const MouseButtons[] = {
@@ -66,19 +71,21 @@ BitmapButton *letter_button(WPARAM key)
     return nullptr;
 }
 
-void press_digit(int digit)
+void press_digit(WPARAM key, int digit)
 {
     if (digit <= static_cast<int>(PresetBank::GroupCount) && control_held()) {
         groupButtons[digit - 1]->SimulateEvent(EventDown);
         heldKey = GroupKeyBase + digit;
+        groupKey = key;
         return;
     }
+    groupKey = 0;
     presetButtons[digit - 1]->SimulateEvent(EventDown);
     SetTimer(mainWindow, PresetKeyTimer, PresetKeyHoldMs, nullptr);
     heldKey = digit;
 }
 
-LRESULT on_key_down(WPARAM key)
+LRESULT on_key_down(WPARAM key, LPARAM keyFlags)
 {
     if (search_running()) {
         abort_search();
@@ -100,12 +107,14 @@ LRESULT on_key_down(WPARAM key)
     default:
         break;
     }
-    // One shortcut at a time; the held key's own auto-repeat is ignored too.
-    if (heldKey != 0)
+    // One shortcut at a time; a held key's own auto-repeat is ignored too,
+    // also once an earlier key-up (Ctrl let go first) has cleared the latch.
+    if (heldKey != 0 || (keyFlags & KeyWasDown) != 0)
         return 0;
     if (const int digit = digit_of(key)) {
-        press_digit(digit);
+        press_digit(key, digit);
     } else if (BitmapButton *button = letter_button(key)) {
+        groupKey = 0;
         button->SimulateEvent(EventDown);
         heldKey = static_cast<int>(key);
     }
@@ -115,10 +124,14 @@ LRESULT on_key_down(WPARAM key)
 LRESULT on_key_up(WPARAM key)
 {
     if (const int digit = digit_of(key)) {
-        if (digit <= static_cast<int>(PresetBank::GroupCount) && heldKey == GroupKeyBase + digit)
+        // The button its key-down pressed: the group button, even when Ctrl
+        // went up first.
+        if (key == groupKey) {
             groupButtons[digit - 1]->SimulateEvent(EventUp);
-        else
+            groupKey = 0;
+        } else {
             presetButtons[digit - 1]->SimulateEvent(EventUp);
+        }
     } else if (BitmapButton *button = letter_button(key)) {
         button->SimulateEvent(EventUp);
     }
@@ -162,6 +175,10 @@ LRESULT on_left_button_up(LPARAM position)
     route_mouse(lastPointer.x, lastPointer.y, EventUp);
     KillTimer(mainWindow, HoldTimer);
     KillTimer(mainWindow, RepeatTimer);
+    // No capture outlives the button that holds it: a tune button a search
+    // already put up took one that its release no longer frees.
+    if (GetCapture() == mainWindow)
+        ReleaseCapture();
     return 0;
 }
 
@@ -185,14 +202,12 @@ void on_card_watch_timer()
 {
     const int present = tunerDevice.poll_card();
     if (present == 1 && cardReady == 0) {
-        tuningScale.Enable(1);
-        frequencyDisplay.Show(1);
+        show_card_presence(1);
         tunerDevice.set_volume(volumeSlider.GetValue());
         tunerDevice.set_frequency(tuningScale.GetValue());
         cardReady = 1;
     } else if (present != 1 && cardReady == 1) {
-        tuningScale.Enable(0);
-        frequencyDisplay.Show(0);
+        show_card_presence(0);
         cardReady = 0;
     }
 }
@@ -314,7 +329,7 @@ LRESULT CALLBACK radio_window_procedure(HWND window, UINT message, WPARAM wParam
     case WM_ENDSESSION:
         return on_end_session(wParam);
     case WM_KEYDOWN:
-        return on_key_down(wParam);
+        return on_key_down(wParam, lParam);
     case WM_KEYUP:
         return on_key_up(wParam);
     case WM_MOUSEMOVE:

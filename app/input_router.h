@@ -5,11 +5,6 @@
 
 #include <windows.h>
 
+// The window procedure: routes the window's life (radio_window.h) and its
+// input to their handlers.
 LRESULT CALLBACK radio_window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Handlers of the window's life, in radio_window.cpp.
-LRESULT on_create(HWND window);
-LRESULT on_paint(HWND window);
-LRESULT on_move();
-LRESULT on_destroy();
-LRESULT on_end_session(WPARAM ending);

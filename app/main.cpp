@@ -14,7 +14,7 @@ constexpr int NameLength = 100;
 int run_message_loop()
 {
     HACCEL accelerators = LoadAcceleratorsA(appInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
-    MSG message;
+    MSG message = {}; // read for the exit code even when GetMessageA fails at once
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (TranslateAcceleratorA(message.hwnd, accelerators, &message))
             continue;

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "control_state.h"
+
 // The radio's fixed client area, drawn entirely from the skins.
 constexpr int ClientWidth = 240;
 constexpr int ClientHeight = 268;
@@ -15,12 +17,7 @@ constexpr int ClientHeight = 268;
 // The radio's icon in the notification area.
 constexpr UINT TrayIconId = 1;
 
-// Values of the mono mode (the settings field AudioOutputType).
-constexpr int32_t MonoForced = 1;
-constexpr int32_t StereoAllowed = 2;
-
 extern HINSTANCE appInstance;
-extern HWND mainWindow;
 extern HWND rdsWindow; // the modeless RDS text window, when open
 
 // The current directory at start: the skins are read from it.
@@ -33,8 +30,11 @@ extern HDC normalSkinDC;
 extern HDC pressedSkinDC;
 extern HDC litSkinDC;
 
-extern int muted;        // 1 while the user has muted the card with the mute button
 extern int cardReady;    // 1 while the card watch has found the card answering
 extern int rdsMenuShown; // 1 while the "RDS" item is in the window's menu
 extern int heldKey;      // the shortcut that holds a control down, 0 for none
+// The digit key whose key-down pressed a group button, until its own key-up
+// or the next shortcut (Ctrl may be let go first, which clears heldKey); 0
+// for none.
+extern WPARAM groupKey;
 extern POINT lastPointer; // last mouse position reported to the window, client pixels

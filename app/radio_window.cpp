@@ -29,7 +29,21 @@ constexpr POINT PresetLabelPositions[PresetBank::SlotCount] = {{85, 154}, {184, 
 constexpr int DefaultPresetBase[PresetBank::GroupCount] = {880, 940, 1000};
 constexpr int DefaultPresetSpacing = 10;
 
-CardOpenedMuteReset cardOpenedMuteReset;
+// A card opened again is a card that came back, whoever closed it: the
+// stereo lamp's poll can meet a pulled card and close it, and the next watch
+// tick reopen it without ever having seen it gone. The watch then tunes it
+// as after any return.
+class CardOpened : public CardOpenedMuteReset {
+public:
+    ~CardOpened() override = default;
+    void OnTunerOpened() override
+    {
+        CardOpenedMuteReset::OnTunerOpened();
+        cardReady = 0;
+    }
+};
+
+CardOpened cardOpened;
 
 // The window's outer size for the fixed client area, measured at creation.
 SIZE outerSize;
@@ -120,9 +134,16 @@ void shutdown_card_and_save()
     if (shutdownDone)
         return;
     shutdownDone = true;
+    // Nothing touches the card after this. At the end of the session the
+    // window lives on, and its timers would reopen the card (the lamp's poll
+    // does) and switch it back on.
+    const UINT_PTR timers[] = {HoldTimer,      RepeatTimer,     CardWatchTimer, SearchTimer,
+                               PresetKeyTimer, StereoLampTimer, RdsRuleTimer};
+    for (const UINT_PTR timer : timers)
+        KillTimer(mainWindow, timer);
+    close_rds_window();
     tunerDevice.set_mute(1);
     tunerDevice.close();
-    KillTimer(mainWindow, CardWatchTimer);
     save_settings();
 }
 
@@ -228,8 +249,10 @@ void apply_settings()
 {
     settings.load();
     volumeSlider.SetValue(settings.CurrentVolume, 0);
-    autoSearchButton.SetOn(settings.AutoSearch);
-    apply_auto_search(settings.AutoSearch);
+    // Any non-zero value stored means on.
+    const int autoSearch = settings.AutoSearch != 0 ? 1 : 0;
+    autoSearchButton.SetOn(autoSearch);
+    apply_auto_search(autoSearch);
     const int32_t *preset = settings.PresetChannel;
     for (unsigned group = 1; group <= PresetBank::GroupCount; ++group, preset += PresetBank::SlotCount)
         presetBank.SetGroupPresets(group, preset[0], preset[1], preset[2], preset[3], preset[4], preset[5]);
@@ -242,16 +265,29 @@ void apply_settings()
     tunerDevice.set_stereo_noise_cancel(settings.StereoNoiseCancel);
     tunerDevice.set_mono(StereoAllowed);
     // Every start is in stereo, whatever was stored.
+    monoMode = StereoAllowed;
     settings.AudioOutputType = StereoAllowed;
     monoButton.SetOn(0);
     apply_band(settings.CurrentFrequency);
 }
 
-void refresh_device_state()
+void show_card_presence(int present)
 {
-    const int present = tunerDevice.poll_card() == 1 ? 1 : 0;
     tuningScale.Enable(present);
     frequencyDisplay.Show(present);
+    if (!present)
+        return;
+    // A hidden read-out ignores a new band and value (a band chosen while the
+    // card was out): it takes both from the scale again.
+    Band band = {};
+    if (band_of(static_cast<uint32_t>(settings.RadioSystem), band))
+        frequencyDisplay.SetRange(static_cast<uint32_t>(band.low), static_cast<uint32_t>(band.high));
+    frequencyDisplay.SetValue(tuningScale.GetValue(), 1);
+}
+
+void refresh_device_state()
+{
+    show_card_presence(tunerDevice.poll_card() == 1 ? 1 : 0);
 }
 
 void redraw_all()
@@ -267,6 +303,7 @@ void redraw_all()
 void save_settings()
 {
     settings.CurrentFrequency = tuningScale.GetValue();
+    settings.AudioOutputType = monoMode;
     settings.CurrentVolume = volumeSlider.GetValue();
     settings.AutoSearch = autoSearchButton.IsOn();
     for (unsigned group = 1; group <= PresetBank::GroupCount; ++group)
@@ -290,7 +327,7 @@ LRESULT on_create(HWND window)
 {
     mainWindow = window;
     load_skins(window);
-    tunerDevice.SetOpenedObserver(&cardOpenedMuteReset);
+    tunerDevice.SetOpenedObserver(&cardOpened);
     tunerDevice.open();
     tunerDevice.set_mute(0);
     layout_controls();

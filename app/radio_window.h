@@ -1,6 +1,7 @@
 // The radio's one top-level window, class and title "Vantor": its creation,
 // the steps that lay it out, fill it from the settings and save them again,
-// and its window procedure, which only routes each message to a handler.
+// and the handlers of its life. Its window procedure (input_router.h) only
+// routes each message to a handler.
 #pragma once
 
 #include <windows.h>
@@ -21,5 +22,15 @@ void apply_settings();
 // stored as 1 first.
 void apply_band(int32_t frequency);
 void refresh_device_state();
+// The scale and the read-out as the card is (1) or is not (0) there: shown
+// with the scale's band and value, or without a thumb and blank.
+void show_card_presence(int present);
 void redraw_all();
 void save_settings();
+
+// Handlers of the window's life.
+LRESULT on_create(HWND window);
+LRESULT on_paint(HWND window);
+LRESULT on_move();
+LRESULT on_destroy();
+LRESULT on_end_session(WPARAM ending);

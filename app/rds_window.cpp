@@ -67,11 +67,6 @@ void text_tick()
         show_animation_frame();
 }
 
-void close_rds_window()
-{
-    SendMessageA(rdsWindow, WM_COMMAND, IDOK, 0);
-}
-
 // Nothing can be typed into the text; releasing "R" closes the window.
 LRESULT CALLBACK edit_filter(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -157,6 +152,12 @@ INT_PTR CALLBACK rds_procedure(HWND window, UINT message, WPARAM wParam, LPARAM)
 }
 
 } // namespace
+
+void close_rds_window()
+{
+    if (IsWindow(rdsWindow))
+        SendMessageA(rdsWindow, WM_COMMAND, IDOK, 0);
+}
 
 void open_rds_window()
 {

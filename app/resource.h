@@ -34,5 +34,5 @@
 // Menu commands.
 #define IDM_ABOUT 104
 #define IDM_EXIT 105
-#define IDM_RDS 110
+#define IDM_RDS 110 // RdsWindowCommand of the controls
 #define IDM_SETTINGS 32771

@@ -1,17 +1,16 @@
 #include "lamps.h"
 
+#include "control_state.h"
 #include "radio_controls.h"
-#include "radio_state.h"
-#include "settings.h"
 #include "tuner_device.h"
 
 void stereo_lamp_rule()
 {
-    if (settings.AudioOutputType == MonoForced || tunerDevice.poll_card() != 1 || tunerDevice.is_stereo() != 1) {
+    if (monoMode == MonoForced || tunerDevice.poll_card() != 1 || tunerDevice.is_stereo() != 1) {
         stereoIndicator.SetOn(0);
         return;
     }
-    if (settings.AudioOutputType != StereoAllowed)
+    if (monoMode != StereoAllowed)
         return;
     if (muted == 0)
         stereoIndicator.SetOn(1);

@@ -9,7 +9,7 @@ namespace {
 
 // The card is first tuned this far below the preset, then to the preset
 // after a pause, so that it settles on the station from below.
-constexpr int32_t PreTuneOffset = 2;
+constexpr uint32_t PreTuneOffset = 2;
 constexpr DWORD PreTunePauseMs = 300;
 constexpr char StoreChime[] = "Default.wav";
 
@@ -23,7 +23,10 @@ void PresetButton::OnClick()
     if (!userMuted)
         tunerDevice.set_mute(1);
     const unsigned group = static_cast<unsigned>(presetBank.GetGroup());
-    tunerDevice.set_frequency(presetBank.GetPreset(group, slot) - PreTuneOffset);
+    // Sent as computed, unchecked; unsigned, so a stored value near the
+    // smallest int wraps instead of overflowing.
+    const auto preTune = static_cast<uint32_t>(presetBank.GetPreset(group, slot)) - PreTuneOffset;
+    tunerDevice.set_frequency(static_cast<int32_t>(preTune));
     Sleep(PreTunePauseMs);
     // The scale clamps a preset from another band to the nearest edge and
     // tunes the card to that.

@@ -1,10 +1,34 @@
 #include "station_search.h"
 
+#include "control_state.h"
 #include "radio_controls.h"
-#include "radio_state.h"
 #include "timers.h"
 #include "tuner_device.h"
 #include "tuner_protocol.h"
+
+namespace {
+
+// The search is over: neither tune button stays pressed, and no capture,
+// hold or repeat outlives it. Every step took the capture with its press, and
+// the release that would end them was swallowed while the search ran. While
+// the left button is still down they stay: its release, which the capture
+// brings to the window, ends them.
+void release_tune_buttons()
+{
+    BitmapButton *const tuneButtons[] = {&tuneUpButton, &tuneDownButton};
+    for (BitmapButton *button : tuneButtons) {
+        button->state = BitmapButton::Up;
+        button->Draw();
+    }
+    if (GetKeyState(VK_LBUTTON) < 0)
+        return;
+    if (GetCapture() == mainWindow)
+        ReleaseCapture();
+    KillTimer(mainWindow, HoldTimer);
+    KillTimer(mainWindow, RepeatTimer);
+}
+
+} // namespace
 
 bool search_running()
 {
@@ -24,8 +48,7 @@ void search_step(BitmapButton &button, TuneDirection direction)
         return;
     }
     KillTimer(mainWindow, SearchTimer);
-    button.state = BitmapButton::Up;
-    button.Draw();
+    release_tune_buttons();
     if (!muteButton.IsOn())
         tunerDevice.set_mute(0);
 }
@@ -42,10 +65,7 @@ void search_tick()
 void abort_search()
 {
     tunerDevice.searchContinues = TUNER_SEEK_DONE;
-    tuneUpButton.state = BitmapButton::Up;
-    tuneUpButton.Draw();
-    tuneDownButton.state = BitmapButton::Up;
-    tuneDownButton.Draw();
+    release_tune_buttons();
     if (!muteButton.IsOn())
         tunerDevice.set_mute(0);
     KillTimer(mainWindow, SearchTimer);

@@ -1,8 +1,7 @@
 #include "toggle_buttons.h"
 
+#include "control_state.h"
 #include "radio_controls.h"
-#include "radio_state.h"
-#include "settings.h"
 
 void apply_auto_search(int on)
 {
@@ -18,9 +17,8 @@ void AutoSearchButton::OnClick()
 
 void MonoButton::OnClick()
 {
-    const int mono = IsOn();
-    tunerDevice.set_mono(mono ? MonoForced : StereoAllowed);
-    settings.AudioOutputType = mono ? MonoForced : StereoAllowed;
+    monoMode = IsOn() ? MonoForced : StereoAllowed;
+    tunerDevice.set_mono(monoMode);
 }
 
 void MuteButton::OnClick()

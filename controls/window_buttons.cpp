@@ -1,8 +1,7 @@
 #include "window_buttons.h"
 
+#include "control_state.h"
 #include "radio_controls.h"
-#include "radio_state.h"
-#include "rds_window.h"
 
 void PowerButton::OnClick()
 {
@@ -18,5 +17,6 @@ void MinimizeButton::OnClick()
 
 void RdsButton::OnClick()
 {
-    open_rds_window();
+    // The same as the menu's "RDS" item: the window opens it.
+    SendMessageA(mainWindow, WM_COMMAND, RdsWindowCommand, 0);
 }

@@ -166,6 +166,36 @@ TEST_CASE_FIXTURE(RadioStory, "OK changes the band at once")
     }
 }
 
+TEST_CASE_FIXTURE(RadioStory, "a band chosen while the card is out: back, the window is a fresh start's")
+{
+    settings.SetNumber("RadioSystem", 2);
+    settings.SetNumber("CurrentFrequency", 1000);
+    testing::ClientShot back;
+    {
+        RadioProgram radio;
+        REQUIRE(radio.Window());
+        AwaitFirstWatchTick();
+        card.Pull();
+        REQUIRE(WaitForSkin(radio, normal, Readout));
+        HWND dialog = open_settings(radio);
+        REQUIRE(dialog);
+        choose_band(radio, dialog, 2);
+        press_ok(radio, dialog);
+        card.ClearLog();
+        card.Insert();
+        REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 910, 1, 3000).size() == 1);
+        radio.Settle();
+        back = radio.Shot();
+    }
+    card.ClearLog();
+    RadioProgram fresh;
+    REQUIRE(fresh.Window());
+    AwaitFirstWatchTick();
+    fresh.Settle();
+    CHECK(fresh.Shot().Differences(back, Readout) == 0);
+    CHECK(fresh.Shot().Differences(back, ScaleStrip) == 0);
+}
+
 TEST_CASE_FIXTURE(RadioStory, "OK with nothing touched, and the noise cancelling radios")
 {
     struct Untouched {

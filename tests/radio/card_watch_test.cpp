@@ -90,6 +90,33 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled and put back")
     }
 }
 
+TEST_CASE_FIXTURE(RadioStory, "a card closed by the stereo lamp's poll is tuned again by the next watch tick")
+{
+    // The lamp's timer; its tick polls the card like the card watch does.
+    constexpr WPARAM StereoLampTimer = 7;
+    settings.SetNumber("CurrentFrequency", 1017);
+    settings.SetNumber("CurrentVolume", 60);
+    RadioProgram radio;
+    REQUIRE(radio.Window());
+    StartListening();
+    // The lamp's poll meets the card's one failure, as when the card goes
+    // between two ticks and is back at once. A request already on its way
+    // (an RDS exchange, which closes nothing) may take the failure: again.
+    bool closed = false;
+    for (int attempt = 0; attempt < 3 && !closed; ++attempt) {
+        card.ClearLog();
+        REQUIRE(card.Control().FailNext(1));
+        REQUIRE(PostMessageA(radio.Window(), WM_TIMER, StereoLampTimer, 0));
+        closed = !AwaitRequestsWith(TUNER_SET_POWER, 0, 1, 1000).empty();
+    }
+    REQUIRE(closed);
+    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 1017, 1, 3000).size() == 1);
+    radio.Settle();
+    const std::vector<std::string> expected = {"stop_rds()",  "set_power(0)",   "set_power(1)",       "start_rds()",
+                                               "set_mute(0)", "set_volume(60)", "set_frequency(1017)"};
+    CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
+}
+
 TEST_CASE_FIXTURE(RadioStory, "an idle radio asks the card only what its timers ask")
 {
     settings.SetNumber("CurrentFrequency", 953); // mono, no RDS

@@ -246,4 +246,19 @@ TEST_CASE_FIXTURE(RadioStory, "preset groups")
         CHECK(settings.Number("Group") == 2);
         CHECK(settings.Numbers("PresetChannel").at(7) == 950);
     }
+
+    SUBCASE("Ctrl let go before the 2: the key-up of 2 still releases group 2")
+    {
+        REQUIRE(radio.Activate());
+        radio.KeyDown(VK_CONTROL);
+        radio.KeyDown('2');
+        REQUIRE(WaitForSkin(radio, pressed, Groups[1]));
+        radio.KeyUp(VK_CONTROL);
+        radio.KeyUp('2');
+        CHECK(WaitForSkin(radio, lit, Groups[1]));
+        CHECK(ShowsSkin(radio, normal, Groups[0]));
+        CHECK(ShowsSkin(radio, normal, Presets[1]));
+        REQUIRE(radio.Close());
+        CHECK(settings.Number("Group") == 2);
+    }
 }

@@ -30,6 +30,15 @@ std::string list(const std::vector<int32_t> &numbers)
 // A long way to the only station: the search runs for many seconds.
 const char FarStation[] = "seek_step 1\nstation 1075 stereo\n";
 
+// The window holding the mouse capture on the radio's thread, if any.
+HWND capture_of(const RadioProgram &radio)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    REQUIRE(GetGUIThreadInfo(GetWindowThreadProcessId(radio.Window(), nullptr), &info));
+    return info.hwndCapture;
+}
+
 } // namespace
 
 TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
@@ -167,6 +176,27 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         CHECK(settings.Number("AutoSearch") == 1);
     }
 
+    SUBCASE("ended by the card, it lets go of the button: no capture, no repeat once auto search is off")
+    {
+        RadioProgram radio;
+        StartActive(radio);
+        StartListening();
+        radio.Click(up.x, up.y); // released while the search runs
+        REQUIRE(AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 5000).size() == 1);
+        radio.Settle();
+        CHECK(capture_of(radio) == nullptr);
+        CHECK(ShowsSkin(radio, normal, TuneUp));
+        // Step mode, the pointer still on the button: one key, one step, and
+        // no hold or repeat left over from the click.
+        radio.Tap('A');
+        REQUIRE(WaitForSkin(radio, normal, AutoSearch));
+        card.ClearLog();
+        radio.Tap(VK_RIGHT);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 892, 1).size() == 1);
+        CHECK_FALSE(testing::WaitUntil([&] { return tuned(card.Log()).size() > 1; }, 1500));
+        CHECK_MESSAGE(tuned(card.Log()) == std::vector<int32_t>{892}, list(tuned(card.Log())));
+    }
+
     SUBCASE("with the mute button lit the sound stays off at the end")
     {
         RadioProgram radio;
@@ -237,5 +267,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         Sleep(400);
         CHECK(testing::Only(card.Log(), TUNER_SEEK).size() == seeks);
         CHECK(testing::Only(card.Log(), TUNER_SET_FREQUENCY).empty());
+        // Each step's press took the capture; the end gave it back.
+        CHECK(capture_of(radio) == nullptr);
     }
 }

@@ -82,9 +82,15 @@ TEST_CASE_FIXTURE(RadioStory, "the end of the session")
     CHECK(answer != 0);
     REQUIRE(SendMessageTimeoutA(radio.Window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &answer));
 
-    // Saved and switched off before Windows may end the process.
+    // Saved and switched off before Windows may end the process, and then
+    // left alone: past a tick of the stereo lamp, which polls the card,
+    // nothing more reaches it.
     CHECK(settings.Number("CurrentVolume") == 72);
     CHECK(last_commands(*this, 3) == Shutdown);
+    const size_t requests = card.Log().size();
+    CHECK_FALSE_MESSAGE(testing::WaitUntil([&] { return card.Log().size() > requests; }, 800),
+                        testing::Join(testing::AllRequests(card.Log())));
+    CHECK(card.State().openHandles == 0);
 
     SUBCASE("ended by the system: nothing lost")
     {

@@ -31,6 +31,26 @@ TEST_CASE_FIXTURE(AgentStory, "odd command lines")
     CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
     // Nothing left to unload: the switch alone ends at once.
     CHECK(RunAgent("/u") == 0);
+
+    // Its own path is not an argument, though written with forward slashes
+    // as scripts do ("C:/users/..." holds "/u"): it stays and watches.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof(temp), temp);
+    std::string slashed = std::string(temp) + "Agent_Tavolin.exe";
+    REQUIRE(CopyFileA(AgentPath().c_str(), slashed.c_str(), FALSE));
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    CAPTURE(slashed);
+    std::string lowered = slashed;
+    CharLowerA(&lowered[0]);
+    REQUIRE(lowered.find("/u") != std::string::npos);
+    {
+        AgentProgram slashes("", slashed);
+        CHECK(slashes.Window());
+        CHECK(slashes.Running());
+        CHECK(RunAgent("/u") == 0);
+        CHECK(slashes.WaitExit(5000) == 0);
+    }
+    DeleteFileA(slashed.c_str());
 }
 
 TEST_CASE_FIXTURE(AgentStory, "an agent in a folder with a very long path")
