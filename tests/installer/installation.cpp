@@ -237,29 +237,25 @@ std::string process_program(DWORD processId)
 constexpr char SessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr char PendingValue[] = "PendingFileRenameOperations";
 
-// The value's strings, in pairs: from, to (empty: delete). "\\??\\" starts each path.
+// The value's strings in pairs, from and to ("\\??\\" and a path; an empty
+// to deletes), the list ended by an empty from.
 std::vector<std::string> pending_operations()
 {
+    std::vector<char> text(32768);
+    DWORD size = static_cast<DWORD>(text.size());
     std::vector<std::string> strings;
-    DWORD size = 0;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, SessionManagerKey, PendingValue, RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
-                     &size) != ERROR_SUCCESS)
-        return strings;
-    std::vector<char> text(size + 2);
     if (RegGetValueA(HKEY_LOCAL_MACHINE, SessionManagerKey, PendingValue, RRF_RT_REG_MULTI_SZ, nullptr, text.data(),
                      &size) != ERROR_SUCCESS)
         return strings;
-    // Each string ends with a NUL; the list with one more (the empty targets included).
-    for (const char *at = text.data(); at < text.data() + size && (*at || strings.size() % 2);) {
+    for (const char *at = text.data(); at < text.data() + size && (*at || strings.size() % 2);
+         at += strings.back().size() + 1)
         strings.emplace_back(at);
-        at += strings.back().size() + 1;
-    }
     return strings;
 }
 
-std::string without_prefix(const std::string &path)
+std::string path_of(const std::string &operation)
 {
-    return path.compare(0, 4, "\\??\\") == 0 ? path.substr(4) : path;
+    return operation.substr(std::min<size_t>(4, operation.size()));
 }
 
 } // namespace
@@ -290,7 +286,7 @@ std::vector<std::string> PendingRemovals()
     std::vector<std::string> removals;
     for (size_t i = 0; i + 1 < operations.size(); i += 2)
         if (operations[i + 1].empty())
-            removals.push_back(without_prefix(operations[i]));
+            removals.push_back(path_of(operations[i]));
     return removals;
 }
 
@@ -298,12 +294,9 @@ void ForgetPendingRemovals(const std::string &folder)
 {
     const std::vector<std::string> operations = pending_operations();
     std::string kept;
-    for (size_t i = 0; i + 1 < operations.size(); i += 2) {
-        const std::string from = lower(without_prefix(operations[i]));
-        if (from.compare(0, folder.size(), lower(folder)) == 0)
-            continue;
-        kept += operations[i] + '\0' + operations[i + 1] + '\0';
-    }
+    for (size_t i = 0; i + 1 < operations.size(); i += 2)
+        if (lower(path_of(operations[i])).compare(0, folder.size(), lower(folder)) != 0)
+            kept += operations[i] + '\0' + operations[i + 1] + '\0';
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return;

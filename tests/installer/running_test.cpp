@@ -12,6 +12,7 @@
 #include <doctest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 
 #include "held_thread.h"
@@ -60,9 +61,13 @@ bool start_agent(const std::string &program)
     return testing::WaitUntil([] { return AgentWindow() != nullptr; });
 }
 
-bool contains(const std::string &text, const char *part)
+// The last silent run's log says each of `lines`.
+void check_logged(const char *log, std::initializer_list<const char *> lines)
 {
-    return text.find(part) != std::string::npos;
+    const std::string text = SilentLog(log);
+    CAPTURE(text);
+    for (const char *line : lines)
+        CHECK(text.find(line) != std::string::npos);
 }
 
 // The agent runs again after the installer stopped process `stopped`: a new
@@ -75,7 +80,7 @@ void check_agent_restarted(const std::string &folder, DWORD stopped)
     const std::string parent = ParentProgram(WindowProcess(AgentWindow()));
     CAPTURE(parent);
     CHECK(SameFolder(parent.substr(parent.find_last_of('\\') + 1), "explorer.exe"));
-    CHECK(contains(SilentLog(SetupLog), "The Tavolin agent runs again, started through your desktop"));
+    check_logged(SetupLog, {"The Tavolin agent runs again, started through your desktop"});
 }
 
 } // namespace
@@ -163,10 +168,7 @@ TEST_CASE_FIXTURE(InstalledStory, "a radio that does not end: the reinstall chan
     // The reinstall waits for the radio in vain, stops before copying
     // anything and says why; the old installation stays whole.
     CHECK(Install(folder) == 2);
-    const std::string setupLog = SilentLog(SetupLog);
-    CAPTURE(setupLog);
-    CHECK(contains(setupLog, "The radio did not end within 10 seconds."));
-    CHECK(contains(setupLog, "Setup cannot replace Tavolin.exe in"));
+    check_logged(SetupLog, {"The radio did not end within 10 seconds.", "Setup cannot replace Tavolin.exe in"});
     for (const std::string &name : ShippedFiles()) {
         CAPTURE(name);
         CHECK(ReadFile(folder + "\\" + name) == installed[name]);
@@ -177,10 +179,8 @@ TEST_CASE_FIXTURE(InstalledStory, "a radio that does not end: the reinstall chan
     // The uninstall removes everything it can, leaves the radio's program
     // to the restart and says so; nothing is left without an uninstaller.
     CHECK(Uninstall(folder) == 3010);
-    const std::string uninstallLog = SilentLog(UninstallLog);
-    CAPTURE(uninstallLog);
-    CHECK(contains(uninstallLog, "The radio did not end within 10 seconds."));
-    CHECK(contains(uninstallLog, "Files still in use are removed when Windows restarts."));
+    check_logged(UninstallLog,
+                 {"The radio did not end within 10 seconds.", "Files still in use are removed when Windows restarts."});
     CHECK(FolderEntries(folder) == std::vector<std::string>{"Tavolin.exe"});
     const std::vector<std::string> pending = PendingRemovals();
     for (const std::string &path : {folder + "\\Tavolin.exe", folder}) {
