@@ -250,12 +250,18 @@ FunctionEnd
 !define SWFO_NEEDDISPATCH 1
 !define SVGIO_BACKGROUND 0
 !define VT_I4 3
+!define E_POINTER 0x80004003
 
-; COM_STEP call: one call of the walk to the shell; $R9 (an HRESULT) is set
-; and the walk stops at the first failure.
-!macro COM_STEP call
+; COM_STEP call object: one call of the walk to the shell, which gives the
+; interface pointer `object`; $R9 (an HRESULT) is set, and the walk stops at
+; the first failure or missing object.
+!macro COM_STEP call object
     ${If} $R9 = 0
         System::Call `${call} i .R9`
+        ${If} $R9 = 0
+        ${AndIf} ${object} P= 0
+            StrCpy $R9 ${E_POINTER}
+        ${EndIf}
     ${EndIf}
 !macroend
 
@@ -284,17 +290,17 @@ Function StartAsUser
     System::Call '*(i 0, i 0, i 0, i 0, i 0, i 0) p .r1'
     System::Call '*(i ${VT_I4}, i 0, i ${SW_SHOWNORMAL}, i 0, i 0, i 0) p .r2'
     System::Call 'ole32::CoInitialize(p 0)'
-    !insertmacro COM_STEP 'ole32::CoCreateInstance(g "${CLSID_ShellWindows}", p 0, i ${CLSCTX_LOCAL_SERVER}, g "${IID_IShellWindows}", *p .R1)'
-    !insertmacro COM_STEP '$R1->15(p r1, p r1, i ${SWC_DESKTOP}, *i .r3, i ${SWFO_NEEDDISPATCH}, *p .R2)'
-    !insertmacro COM_STEP '$R2->0(g "${IID_IServiceProvider}", *p .R3)'
-    !insertmacro COM_STEP '$R3->3(g "${SID_STopLevelBrowser}", g "${IID_IShellBrowser}", *p .R4)'
+    !insertmacro COM_STEP 'ole32::CoCreateInstance(g "${CLSID_ShellWindows}", p 0, i ${CLSCTX_LOCAL_SERVER}, g "${IID_IShellWindows}", *p .R1)' $R1
+    !insertmacro COM_STEP '$R1->15(p r1, p r1, i ${SWC_DESKTOP}, *i .r3, i ${SWFO_NEEDDISPATCH}, *p .R2)' $R2
+    !insertmacro COM_STEP '$R2->0(g "${IID_IServiceProvider}", *p .R3)' $R3
+    !insertmacro COM_STEP '$R3->3(g "${SID_STopLevelBrowser}", g "${IID_IShellBrowser}", *p .R4)' $R4
     ; IShellBrowser::QueryActiveShellView, IShellView::GetItemObject
-    !insertmacro COM_STEP '$R4->15(*p .R5)'
-    !insertmacro COM_STEP '$R5->15(i ${SVGIO_BACKGROUND}, g "${IID_IDispatch}", *p .R6)'
+    !insertmacro COM_STEP '$R4->15(*p .R5)' $R5
+    !insertmacro COM_STEP '$R5->15(i ${SVGIO_BACKGROUND}, g "${IID_IDispatch}", *p .R6)' $R6
     ; IShellFolderViewDual::get_Application
-    !insertmacro COM_STEP '$R6->0(g "${IID_IShellFolderViewDual}", *p .R7)'
-    !insertmacro COM_STEP '$R7->7(*p .R8)'
-    !insertmacro COM_STEP '$R8->0(g "${IID_IShellDispatch2}", *p .R0)'
+    !insertmacro COM_STEP '$R6->0(g "${IID_IShellFolderViewDual}", *p .R7)' $R7
+    !insertmacro COM_STEP '$R7->7(*p .R8)' $R8
+    !insertmacro COM_STEP '$R8->0(g "${IID_IShellDispatch2}", *p .R0)' $R0
     ${If} $R9 = 0
         ; IShellDispatch2::ShellExecute(BSTR file, VARIANT arguments, folder,
         ; verb, show): the VARIANTs go by value, which 32-bit code pushes as
