@@ -8,6 +8,14 @@
 ; Command line of the uninstaller, besides NSIS's own /S: /REMOVESETTINGS
 ; deletes the radio's stored settings, which a silent uninstall otherwise
 ; keeps.
+;
+; A silent run writes what it says to the user into a log in the user's
+; temporary folder (TavolinSetup.log, TavolinUninstall.log) and ends with
+;   0     done;
+;   2     stopped, nothing changed (a file in use, or the uninstall could not
+;         remove or schedule every file: its entry stays);
+;   740   no administrator rights;
+;   3010  uninstalled, files still in use go when Windows restarts.
 
 Unicode true
 !ifndef VERSION | VERSION_QUAD | ARCH | BIN_DIR | ICON | OUT_FILE
@@ -47,7 +55,15 @@ Unicode true
 !define SHORTCUT "$SMPROGRAMS\Tavolin.lnk"
 ; How long a program gets to end once asked.
 !define STOP_WAIT_MS 10000
+!define STOP_WAIT_TEXT "10 seconds"
 !define SYNCHRONIZE 0x00100000
+!define WAIT_OBJECT_0 0
+!define GENERIC_WRITE 0x40000000
+!define OPEN_EXISTING 3
+!define MOVEFILE_DELAY_UNTIL_REBOOT 4
+!define ERROR_LEVEL_STOPPED 2
+!define ERROR_LEVEL_NOT_ADMIN 740
+!define ERROR_LEVEL_RESTART 3010
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -73,7 +89,16 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !define MUI_COMPONENTSPAGE_NODESC
 ; No "start the radio now" on the finish page: started from the elevated
 ; installer the radio would bypass registry virtualisation and keep its
-; settings apart from the user's own.
+; settings apart from the user's own. The page says how the agent runs on.
+!define MUI_FINISHPAGE_TEXT "$(^NameDA) has been installed on your computer.$\r$\n$\r$\n$AgentNote"
+
+; Set when a running agent had to be stopped to replace its files: it is
+; started again afterwards, at the user's own level.
+Var AgentWasRunning
+; The finish page's last paragraphs: how the agent runs on, then the usual line.
+Var AgentNote
+; The silent log's handle (empty when there is none).
+Var Log
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
@@ -84,9 +109,39 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-; Set when a running agent had to be stopped to replace its files: it is
-; started again afterwards.
-Var AgentWasRunning
+; SAY text: shows a line of progress, and writes it to the log when silent.
+!macro SAY text
+    DetailPrint "${text}"
+    ${If} $Log != ""
+        FileWrite $Log "${text}$\r$\n"
+    ${EndIf}
+!macroend
+!define SAY "!insertmacro SAY"
+
+; TELL text: a message the user must see: a box, or a line of the log when
+; silent.
+!macro TELL icon text
+    ${SAY} "${text}"
+    MessageBox ${icon} "${text}" /SD IDOK
+!macroend
+
+; START_RUN log: what .onInit and un.onInit share. A silent run opens its
+; log; then the administrator check (with UAC off a standard user runs the
+; installer unelevated, and every write to Program Files and HKLM would fail).
+!macro START_RUN log
+    SetShellVarContext all
+    StrCpy $Log ""
+    ${If} ${Silent}
+        FileOpen $Log "$TEMP\${log}" w
+    ${EndIf}
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+        !insertmacro TELL MB_ICONSTOP "$(^Name) Setup needs administrator rights. Sign in as an administrator (or choose one when Windows asks) and run it again."
+        SetErrorLevel ${ERROR_LEVEL_NOT_ADMIN}
+        Quit
+    ${EndIf}
+!macroend
 
 ; OPEN_WINDOW_PROCESS: $1 = a handle on the process that owns window $0,
 ; to wait on (0 when it cannot be opened).
@@ -94,45 +149,43 @@ Var AgentWasRunning
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i 0 r2)'
     System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r2) p .r1'
 !macroend
-; WAIT_FOR_PROCESS: waits (up to STOP_WAIT_MS) for the process of handle $1
-; to end, and closes the handle. Its files stay locked until it has ended.
-!macro WAIT_FOR_PROCESS
+; WAIT_FOR_PROCESS what: waits (up to STOP_WAIT_MS) for the process of
+; handle $1 to end, closes the handle and says so when it did not end. Its
+; files stay locked until it has ended.
+!macro WAIT_FOR_PROCESS what
     ${If} $1 P<> 0
-        System::Call 'kernel32::WaitForSingleObject(p r1, i ${STOP_WAIT_MS}) i'
+        System::Call 'kernel32::WaitForSingleObject(p r1, i ${STOP_WAIT_MS}) i .r2'
         System::Call 'kernel32::CloseHandle(p r1)'
+        ${If} $2 <> ${WAIT_OBJECT_0}
+            ${SAY} "${what} did not end within ${STOP_WAIT_TEXT}."
+        ${EndIf}
     ${EndIf}
 !macroend
 
 ; STOP_PROGRAMS prefix: the function that ends the agent and the radio before
 ; their files are replaced or removed, for the installer ("") and the
 ; uninstaller ("un."). The agent goes first, so that it cannot start the
-; radio again meanwhile; it is unloaded the way a user unloads it, with
-; "/u", or told directly (what "/u" does) when there is no agent here to
-; run. The radio is closed with WM_CLOSE, as its power button closes it, so
-; its settings are saved.
+; radio again meanwhile; it is told what "/u" tells it, WM_DESTROY. The
+; radio is closed with WM_CLOSE, as its power button closes it, so its
+; settings are saved. Every wait has its limit: a program that does not end
+; keeps its files, which the callers find out.
 !macro STOP_PROGRAMS prefix
 Function ${prefix}StopPrograms
     StrCpy $AgentWasRunning 0
     FindWindow $0 "${AGENT_WINDOW}"
     ${If} $0 <> 0
         StrCpy $AgentWasRunning 1
-        DetailPrint "Unloading the Tavolin agent"
+        ${SAY} "Unloading the Tavolin agent"
         !insertmacro OPEN_WINDOW_PROCESS
-        ${If} ${FileExists} "$INSTDIR\Agent_Tavolin.exe"
-            ExecWait '"$INSTDIR\Agent_Tavolin.exe" /u'
-        ${EndIf}
-        FindWindow $0 "${AGENT_WINDOW}"
-        ${If} $0 <> 0
-            SendMessage $0 ${WM_DESTROY} 0 0 /TIMEOUT=5000
-        ${EndIf}
-        !insertmacro WAIT_FOR_PROCESS
+        SendMessage $0 ${WM_DESTROY} 0 0 /TIMEOUT=5000
+        !insertmacro WAIT_FOR_PROCESS "The Tavolin agent"
     ${EndIf}
     FindWindow $0 "${RADIO_WINDOW}" "${RADIO_WINDOW}"
     ${If} $0 <> 0
-        DetailPrint "Closing the radio"
+        ${SAY} "Closing the radio"
         !insertmacro OPEN_WINDOW_PROCESS
-        SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=10000
-        !insertmacro WAIT_FOR_PROCESS
+        System::Call 'user32::PostMessage(p r0, i ${WM_CLOSE}, p 0, p 0)'
+        !insertmacro WAIT_FOR_PROCESS "The radio"
     ${EndIf}
 FunctionEnd
 !macroend
@@ -151,17 +204,165 @@ FunctionEnd
 !macro INSTALL_FILE name
     File "${BIN_DIR}\${name}"
 !macroend
+; CHECK_FILE name: adds the file to $Busy when it is there and cannot be
+; opened for writing with nobody else sharing it (a program that runs from
+; it, or holds it open, in any session).
+!macro CHECK_FILE name
+    ${If} ${FileExists} "$INSTDIR\${name}"
+        System::Call 'kernel32::CreateFileW(w "$INSTDIR\${name}", i ${GENERIC_WRITE}, i 0, p 0, i ${OPEN_EXISTING}, i 0, p 0) p .r0'
+        ${If} $0 P= -1
+            StrCpy $Busy "$Busy ${name}"
+        ${Else}
+            System::Call 'kernel32::CloseHandle(p r0)'
+        ${EndIf}
+    ${EndIf}
+!macroend
 !macro REMOVE_FILE name
-    Delete "$INSTDIR\${name}"
+    StrCpy $0 "$INSTDIR\${name}"
+    Call un.RemoveFile
 !macroend
 
+; Files still in use after the programs were asked to end.
+Var Busy
+; A file copy that fails all the same (something opened a file after the
+; check) stops the installation instead of skipping the file.
+AllowSkipFiles off
+
 Function .onInit
-    SetShellVarContext all
+    !insertmacro START_RUN "TavolinSetup.log"
+    StrCpy $AgentNote "Click Finish to close Setup."
+FunctionEnd
+
+; The logged-on user's shell, in the user's desktop session:
+; Shell.Application of the desktop window, reached through the desktop's
+; shell view, and its ShellExecute. Explorer starts the program, at the
+; user's own level and as the user, however this installer was elevated.
+!define CLSID_ShellWindows "{9BA05972-F6A8-11CF-A442-00A0C90A8F39}"
+!define IID_IShellWindows "{85CB6900-4D95-11CF-960C-0080C7F4EE85}"
+!define IID_IServiceProvider "{6D5140C1-7436-11CE-8034-00AA006009FA}"
+!define SID_STopLevelBrowser "{4C96BE40-915C-11CF-99D3-00AA004AE837}"
+!define IID_IShellBrowser "{000214E2-0000-0000-C000-000000000046}"
+!define IID_IDispatch "{00020400-0000-0000-C000-000000000046}"
+!define IID_IShellFolderViewDual "{E7A1AF80-4D96-11CF-960C-0080C7F4EE85}"
+!define IID_IShellDispatch2 "{A4C6892C-3BA9-11D2-9DEA-00C04FB16162}"
+!define CLSCTX_LOCAL_SERVER 4
+!define SWC_DESKTOP 8
+!define SWFO_NEEDDISPATCH 1
+!define SVGIO_BACKGROUND 0
+!define VT_I4 3
+!define E_POINTER 0x80004003
+
+; COM_STEP call object: one call of the walk to the shell, which gives the
+; interface pointer `object`; $R9 (an HRESULT) is set, and the walk stops at
+; the first failure or missing object.
+!macro COM_STEP call object
+    ${If} $R9 = 0
+        System::Call `${call} i .R9`
+        ${If} $R9 = 0
+        ${AndIf} ${object} P= 0
+            StrCpy $R9 ${E_POINTER}
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+!macro RELEASE pointer
+    ${If} ${pointer} P<> 0
+        System::Call '${pointer}->2()'
+    ${EndIf}
+!macroend
+
+; StartAsUser: starts the program $0 through the user's shell; $0 = 1 when
+; the shell took it, 0 when it could not be asked (no shell, or none this
+; installer may reach). Never starts it from here: that would run elevated.
+; Uses $1-$3 and $R0-$R9.
+Function StartAsUser
+    StrCpy $R9 0
+    StrCpy $R0 0
+    StrCpy $R1 0
+    StrCpy $R2 0
+    StrCpy $R3 0
+    StrCpy $R4 0
+    StrCpy $R5 0
+    StrCpy $R6 0
+    StrCpy $R7 0
+    StrCpy $R8 0
+    ; An empty VARIANT, 24 bytes (the 64-bit size), and one holding SW_SHOWNORMAL.
+    System::Call '*(i 0, i 0, i 0, i 0, i 0, i 0) p .r1'
+    System::Call '*(i ${VT_I4}, i 0, i ${SW_SHOWNORMAL}, i 0, i 0, i 0) p .r2'
+    System::Call 'ole32::CoInitialize(p 0)'
+    !insertmacro COM_STEP 'ole32::CoCreateInstance(g "${CLSID_ShellWindows}", p 0, i ${CLSCTX_LOCAL_SERVER}, g "${IID_IShellWindows}", *p .R1)' $R1
+    !insertmacro COM_STEP '$R1->15(p r1, p r1, i ${SWC_DESKTOP}, *i .r3, i ${SWFO_NEEDDISPATCH}, *p .R2)' $R2
+    !insertmacro COM_STEP '$R2->0(g "${IID_IServiceProvider}", *p .R3)' $R3
+    !insertmacro COM_STEP '$R3->3(g "${SID_STopLevelBrowser}", g "${IID_IShellBrowser}", *p .R4)' $R4
+    ; IShellBrowser::QueryActiveShellView, IShellView::GetItemObject
+    !insertmacro COM_STEP '$R4->15(*p .R5)' $R5
+    !insertmacro COM_STEP '$R5->15(i ${SVGIO_BACKGROUND}, g "${IID_IDispatch}", *p .R6)' $R6
+    ; IShellFolderViewDual::get_Application
+    !insertmacro COM_STEP '$R6->0(g "${IID_IShellFolderViewDual}", *p .R7)' $R7
+    !insertmacro COM_STEP '$R7->7(*p .R8)' $R8
+    !insertmacro COM_STEP '$R8->0(g "${IID_IShellDispatch2}", *p .R0)' $R0
+    ${If} $R9 = 0
+        ; IShellDispatch2::ShellExecute(BSTR file, VARIANT arguments, folder,
+        ; verb, show): the VARIANTs go by value, which 32-bit code pushes as
+        ; four words each and 64-bit code passes as pointers to copies.
+        System::Call 'oleaut32::SysAllocString(w r0) p .r3'
+!if "${ARCH}" == "x86_64"
+        System::Call '$R0->31(p r3, p r1, p r1, p r1, p r2) i .R9'
+!else
+        System::Call '$R0->31(p r3, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i ${VT_I4}, i 0, i ${SW_SHOWNORMAL}, i 0) i .R9'
+!endif
+        System::Call 'oleaut32::SysFreeString(p r3)'
+    ${EndIf}
+    !insertmacro RELEASE $R0
+    ; Released newest first; a step not reached left its pointer 0.
+    !insertmacro RELEASE $R8
+    !insertmacro RELEASE $R7
+    !insertmacro RELEASE $R6
+    !insertmacro RELEASE $R5
+    !insertmacro RELEASE $R4
+    !insertmacro RELEASE $R3
+    !insertmacro RELEASE $R2
+    !insertmacro RELEASE $R1
+    System::Free $1
+    System::Free $2
+    ${If} $R9 = 0
+        StrCpy $0 1
+    ${Else}
+        StrCpy $0 0
+    ${EndIf}
+FunctionEnd
+
+; RestartAgent: an agent stopped for the installation runs on, started
+; through the user's shell, or (when the shell cannot be asked) from the
+; log-on entry next time.
+Function RestartAgent
+    ${If} $AgentWasRunning = 1
+        StrCpy $0 "$INSTDIR\Agent_Tavolin.exe"
+        Call StartAsUser
+        ${If} $0 = 1
+            StrCpy $1 "The Tavolin agent runs again, started through your desktop without administrator rights."
+        ${Else}
+            StrCpy $1 "The Tavolin agent starts again when you next log on."
+        ${EndIf}
+        ${SAY} $1
+        StrCpy $AgentNote "$1$\r$\n$\r$\n$AgentNote"
+    ${EndIf}
 FunctionEnd
 
 Section "Tavolin radio" SectionProgram
     SectionIn RO
     Call StopPrograms
+    ; Never a mix of old and new programs: either every file can be
+    ; replaced, or nothing is touched and the old installation stays whole.
+    StrCpy $Busy ""
+    !insertmacro FILES "!insertmacro CHECK_FILE"
+    !insertmacro CHECK_FILE "uninstall.exe"
+    ${If} $Busy != ""
+        !insertmacro TELL MB_ICONSTOP "Setup cannot replace$Busy in $INSTDIR: still in use (by a radio or agent that did not end, perhaps in another user's session). Nothing was changed. Close Tavolin everywhere, or restart Windows, and run Setup again."
+        Call RestartAgent
+        SetErrorLevel ${ERROR_LEVEL_STOPPED}
+        Abort
+    ${EndIf}
     SetOutPath "$INSTDIR"
     !insertmacro FILES "!insertmacro INSTALL_FILE"
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -189,21 +390,22 @@ Section "-Finish"
     ; A reinstall without the agent's entry takes away the one left before.
     ${IfNot} ${SectionIsSelected} ${SectionAgent}
         DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+        StrCpy $AgentWasRunning 0
     ${EndIf}
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
     ; An agent stopped for the update runs on, from its new files.
-    ${If} $AgentWasRunning = 1
-    ${AndIf} ${SectionIsSelected} ${SectionAgent}
-        Exec '"$INSTDIR\Agent_Tavolin.exe"'
-    ${EndIf}
+    Call RestartAgent
+    ${SAY} "$(^Name) ${VERSION} is installed in $INSTDIR."
 SectionEnd
 
 Var RemoveSettings
+; Set when a file could neither be removed nor scheduled for removal.
+Var Incomplete
 
 Function un.onInit
-    SetShellVarContext all
+    !insertmacro START_RUN "TavolinUninstall.log"
     StrCpy $RemoveSettings 0
     ${GetParameters} $0
     ClearErrors
@@ -213,12 +415,43 @@ Function un.onInit
     ${EndIf}
 FunctionEnd
 
+; un.RemoveFile: deletes the file $0; one still in use (a program that did
+; not end) is deleted when Windows restarts, and when even that cannot be
+; arranged $Incomplete is set.
+Function un.RemoveFile
+    ClearErrors
+    Delete "$0"
+    ${If} ${Errors}
+        System::Call 'kernel32::MoveFileExW(w r0, p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i .r1'
+        ${If} $1 <> 0
+            SetRebootFlag true
+            ${SAY} "In use, removed when Windows restarts: $0"
+        ${Else}
+            StrCpy $Incomplete 1
+            ${SAY} "Cannot remove $0"
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
     Call un.StopPrograms
+    StrCpy $Incomplete 0
     !insertmacro FILES "!insertmacro REMOVE_FILE"
-    Delete "$INSTDIR\uninstall.exe"
-    ; Only an empty folder goes: whatever else the user put there stays.
+    ; Without every file gone or going, the entry and the uninstaller stay,
+    ; so that the uninstall can be run again.
+    ${If} $Incomplete = 1
+        !insertmacro TELL MB_ICONSTOP "Some of Tavolin's files in $INSTDIR could not be removed. Tavolin stays in the list of installed programs: close it everywhere, or restart Windows, and uninstall it again."
+        SetErrorLevel ${ERROR_LEVEL_STOPPED}
+        Abort
+    ${EndIf}
+    !insertmacro REMOVE_FILE "uninstall.exe"
+    ; Only an empty folder goes: whatever else the user put there stays. One
+    ; emptied only at the restart goes then.
     RMDir "$INSTDIR"
+    ${If} ${RebootFlag}
+    ${AndIf} ${FileExists} "$INSTDIR\*.*"
+        System::Call 'kernel32::MoveFileExW(w "$INSTDIR", p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i'
+    ${EndIf}
     Delete "${SHORTCUT}"
     DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
@@ -235,5 +468,12 @@ Section "Uninstall"
         DeleteRegKey HKLM "${SETTINGS_KEY}"
         DeleteRegKey HKCU "${VIRTUAL_SETTINGS_KEY}"
         DeleteRegKey HKCU "${VIRTUAL_SETTINGS_KEY_WOW64}"
+    ${EndIf}
+
+    ${If} ${RebootFlag}
+        !insertmacro TELL MB_ICONINFORMATION "Tavolin is uninstalled. Files still in use are removed when Windows restarts."
+        SetErrorLevel ${ERROR_LEVEL_RESTART}
+    ${Else}
+        ${SAY} "Tavolin is uninstalled."
     ${EndIf}
 SectionEnd

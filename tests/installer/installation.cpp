@@ -2,12 +2,14 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
 
+#include "child_process.h"
 #include "radio_program.h"
 #include "virtual_card.h"
 
@@ -16,40 +18,6 @@ namespace installer_test {
 namespace {
 
 constexpr DWORD SetupTimeoutMs = 120000;
-
-// Starts `commandLine` suspended in `job` (when given), then lets it run.
-bool start(const std::string &commandLine, HANDLE job, PROCESS_INFORMATION &process)
-{
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    if (job)
-        AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
-    return true;
-}
-
-int finish(PROCESS_INFORMATION &process)
-{
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, SetupTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
-DWORD active_processes(HANDLE job)
-{
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
-                                   nullptr))
-        return 0;
-    return accounting.ActiveProcesses;
-}
 
 std::string lower(std::string text)
 {
@@ -91,32 +59,23 @@ std::string ShortcutPath()
 int Install(const std::string &folder)
 {
     // /D takes the rest of the command line, unquoted, and must come last.
-    std::string commandLine = "\"" + SetupPath() + "\" /S";
-    if (!folder.empty())
-        commandLine += " /D=" + folder;
-    PROCESS_INFORMATION process = {};
-    if (!start(commandLine, nullptr, process))
-        return -1;
-    return finish(process);
+    testing::ChildProcess setup(SetupPath(), folder.empty() ? "/S" : "/S /D=" + folder);
+    return setup.WaitExit(SetupTimeoutMs);
 }
 
 int Uninstall(const std::string &folder, const std::string &arguments)
 {
     // The uninstaller copies itself out of the folder it removes and hands
-    // over to the copy: the job follows both.
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + folder + "\\uninstall.exe\" /S";
-    if (!arguments.empty())
-        commandLine += " " + arguments;
-    int code = -1;
-    if (start(commandLine, job, process)) {
-        code = finish(process);
-        if (!testing::WaitUntil([job] { return active_processes(job) == 0; }, SetupTimeoutMs))
-            code = -1;
-    }
-    CloseHandle(job);
-    return code;
+    // over to the copy, which does the work and gives the exit code.
+    testing::ChildProcess uninstaller(folder + "\\uninstall.exe", arguments.empty() ? "/S" : "/S " + arguments);
+    return uninstaller.WaitAll(SetupTimeoutMs);
+}
+
+std::string SilentLog(const char *name)
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return ReadFile(std::string(folder) + name);
 }
 
 bool FileExists(const std::string &path)
@@ -259,9 +218,11 @@ DWORD WindowProcess(HWND window)
     return processId;
 }
 
-std::string WindowProgram(HWND window)
+namespace {
+
+std::string process_program(DWORD processId)
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, WindowProcess(window));
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return {};
     char path[MAX_PATH] = {};
@@ -271,6 +232,80 @@ std::string WindowProgram(HWND window)
         program.assign(path, size);
     CloseHandle(process);
     return program;
+}
+
+constexpr char SessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr char PendingValue[] = "PendingFileRenameOperations";
+
+// The value's strings in pairs, from and to ("\\??\\" and a path; an empty
+// to deletes), the list ended by an empty from.
+std::vector<std::string> pending_operations()
+{
+    std::vector<char> text(32768);
+    DWORD size = static_cast<DWORD>(text.size());
+    std::vector<std::string> strings;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, SessionManagerKey, PendingValue, RRF_RT_REG_MULTI_SZ, nullptr, text.data(),
+                     &size) != ERROR_SUCCESS)
+        return strings;
+    for (const char *at = text.data(); at < text.data() + size && (*at || strings.size() % 2);
+         at += strings.back().size() + 1)
+        strings.emplace_back(at);
+    return strings;
+}
+
+std::string path_of(const std::string &operation)
+{
+    return operation.substr(std::min<size_t>(4, operation.size()));
+}
+
+} // namespace
+
+std::string WindowProgram(HWND window)
+{
+    return process_program(WindowProcess(window));
+}
+
+std::string ParentProgram(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return {};
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    DWORD parent = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == processId)
+            parent = entry.th32ParentProcessID;
+    CloseHandle(snapshot);
+    return parent ? process_program(parent) : std::string();
+}
+
+std::vector<std::string> PendingRemovals()
+{
+    const std::vector<std::string> operations = pending_operations();
+    std::vector<std::string> removals;
+    for (size_t i = 0; i + 1 < operations.size(); i += 2)
+        if (operations[i + 1].empty())
+            removals.push_back(path_of(operations[i]));
+    return removals;
+}
+
+void ForgetPendingRemovals(const std::string &folder)
+{
+    const std::vector<std::string> operations = pending_operations();
+    std::string kept;
+    for (size_t i = 0; i + 1 < operations.size(); i += 2)
+        if (lower(path_of(operations[i])).compare(0, folder.size(), lower(folder)) != 0)
+            kept += operations[i] + '\0' + operations[i + 1] + '\0';
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    if (kept.empty())
+        RegDeleteValueA(key, PendingValue);
+    else
+        RegSetValueExA(key, PendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(kept.c_str()),
+                       static_cast<DWORD>(kept.size() + 1));
+    RegCloseKey(key);
 }
 
 HWND AgentWindow()

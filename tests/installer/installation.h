@@ -29,11 +29,16 @@ std::string SetupPath();
 std::string DefaultFolder();
 std::string ShortcutPath();
 
-// Runs the installer silently (into `folder` with /D when given) to its end.
+// Runs the installer silently (into `folder` with /D when given) to its
+// end; its exit code, or -1.
 int Install(const std::string &folder = std::string());
 // Runs the folder's uninstaller silently with `arguments` and waits for it
-// and the copy of itself it hands over to; its exit code, or -1.
+// and the copy of itself it hands over to; the copy's exit code, or -1.
 int Uninstall(const std::string &folder, const std::string &arguments = std::string());
+// What the last silent run wrote to its log in the temporary folder.
+constexpr char SetupLog[] = "TavolinSetup.log";
+constexpr char UninstallLog[] = "TavolinUninstall.log";
+std::string SilentLog(const char *name);
 
 bool FileExists(const std::string &path);
 std::string ReadFile(const std::string &path);
@@ -67,6 +72,13 @@ HWND AgentWindow();
 HWND RadioWindow();
 // Waits for a process to end.
 bool ProcessEnds(DWORD processId, DWORD timeoutMs = 10000);
+// The full path of the program that started the process, or empty.
+std::string ParentProgram(DWORD processId);
+
+// The files and folders Windows deletes when it restarts
+// (PendingFileRenameOperations), and taking back those under `folder`.
+std::vector<std::string> PendingRemovals();
+void ForgetPendingRemovals(const std::string &folder);
 
 // What every story starts and ends with: no agent, no radio and no
 // installation left in the prefix.

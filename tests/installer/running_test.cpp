@@ -3,9 +3,19 @@
 // goes in, and the radio finds its skins; a reinstall while both run closes
 // the radio the way that saves its settings, keeps them, and leaves the agent
 // running on its new files; a silent uninstall unloads the agent, closes the
-// radio (which saves once more) and removes the rest.
+// radio (which saves once more) and removes the rest. A radio that does not
+// end: the reinstall changes nothing and says so, the uninstall removes the
+// rest and leaves its program to the next restart. An agent stopped on the
+// way is started again by the desktop's shell, never by the elevated
+// installer (the level it runs at is beyond Wine, which has no integrity
+// levels: the test sees who started it).
 #include <doctest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <map>
+
+#include "held_thread.h"
 #include "installation.h"
 #include "radio_story.h"
 
@@ -51,6 +61,28 @@ bool start_agent(const std::string &program)
     return testing::WaitUntil([] { return AgentWindow() != nullptr; });
 }
 
+// The last silent run's log says each of `lines`.
+void check_logged(const char *log, std::initializer_list<const char *> lines)
+{
+    const std::string text = SilentLog(log);
+    CAPTURE(text);
+    for (const char *line : lines)
+        CHECK(text.find(line) != std::string::npos);
+}
+
+// The agent runs again after the installer stopped process `stopped`: a new
+// one, from the folder's files, started by the desktop's shell.
+void check_agent_restarted(const std::string &folder, DWORD stopped)
+{
+    CHECK(ProcessEnds(stopped, 0));
+    REQUIRE(testing::WaitUntil([&] { return AgentWindow() && WindowProcess(AgentWindow()) != stopped; }));
+    CHECK(SameFolder(WindowProgram(AgentWindow()), folder + "\\Agent_Tavolin.exe"));
+    const std::string parent = ParentProgram(WindowProcess(AgentWindow()));
+    CAPTURE(parent);
+    CHECK(SameFolder(parent.substr(parent.find_last_of('\\') + 1), "explorer.exe"));
+    check_logged(SetupLog, {"The Tavolin agent runs again, started through your desktop"});
+}
+
 } // namespace
 
 TEST_CASE_FIXTURE(InstalledStory, "the installed agent and radio through a reinstall and an uninstall")
@@ -86,9 +118,7 @@ TEST_CASE_FIXTURE(InstalledStory, "the installed agent and radio through a reins
     CHECK(settings.Number("CurrentFrequency") == StoredFrequency);
     // The agent runs on from the new files and, the card being in, starts
     // the radio again.
-    CHECK(ProcessEnds(agentProcess, 0));
-    REQUIRE(testing::WaitUntil([&] { return AgentWindow() && WindowProcess(AgentWindow()) != agentProcess; }));
-    CHECK(SameFolder(WindowProgram(AgentWindow()), folder + "\\Agent_Tavolin.exe"));
+    check_agent_restarted(folder, agentProcess);
     radio = AwaitRadio();
     REQUIRE(radio);
     CHECK(SameFolder(WindowProgram(radio), folder + "\\Tavolin.exe"));
@@ -107,4 +137,64 @@ TEST_CASE_FIXTURE(InstalledStory, "the installed agent and radio through a reins
     CHECK_FALSE(FileExists(folder));
     CHECK_FALSE(FileExists(ShortcutPath()));
     CHECK_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+}
+
+TEST_CASE_FIXTURE(InstalledStory, "a radio that does not end: the reinstall changes nothing, the uninstall ends at restart")
+{
+    REQUIRE(Install() == 0);
+    const std::string folder = DefaultFolder();
+    // An older installation: every file differs from the one the installer carries.
+    std::map<std::string, std::string> installed;
+    for (const std::string &name : ShippedFiles()) {
+        const std::string path = folder + "\\" + name;
+        HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        REQUIRE(file != INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, "older", 5, &written, nullptr);
+        CloseHandle(file);
+        installed[name] = ReadFile(path);
+        REQUIRE(installed[name] != ReadFile(testing::BinDirectory() + "\\" + name));
+    }
+
+    // The card is out, so that the agent leaves the radio alone.
+    card.Pull();
+    REQUIRE(start_agent(folder + "\\Agent_Tavolin.exe"));
+    const DWORD agentProcess = WindowProcess(AgentWindow());
+    testing::RadioProgram radio(folder, folder + "\\Tavolin.exe");
+    REQUIRE(radio.Started());
+    testing::HeldThread hung(radio.Window());
+    REQUIRE(hung.Held());
+
+    // The reinstall waits for the radio in vain, stops before copying
+    // anything and says why; the old installation stays whole.
+    CHECK(Install(folder) == 2);
+    check_logged(SetupLog, {"The radio did not end within 10 seconds.", "Setup cannot replace Tavolin.exe in"});
+    for (const std::string &name : ShippedFiles()) {
+        CAPTURE(name);
+        CHECK(ReadFile(folder + "\\" + name) == installed[name]);
+    }
+    check_agent_restarted(folder, agentProcess);
+    CHECK(radio.Running());
+
+    // The uninstall removes everything it can, leaves the radio's program
+    // to the restart and says so; nothing is left without an uninstaller.
+    CHECK(Uninstall(folder) == 3010);
+    check_logged(UninstallLog,
+                 {"The radio did not end within 10 seconds.", "Files still in use are removed when Windows restarts."});
+    CHECK(FolderEntries(folder) == std::vector<std::string>{"Tavolin.exe"});
+    const std::vector<std::string> pending = PendingRemovals();
+    for (const std::string &path : {folder + "\\Tavolin.exe", folder}) {
+        CAPTURE(path);
+        CHECK(std::any_of(pending.begin(), pending.end(), [&](const std::string &p) { return SameFolder(p, path); }));
+    }
+    CHECK_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    CHECK(RegistryString(HKEY_LOCAL_MACHINE, RunKey, RunValue).empty());
+    CHECK_FALSE(FileExists(ShortcutPath()));
+    CHECK(AgentWindow() == nullptr);
+
+    hung.Release();
+    CHECK(radio.Close(10000));
+    DeleteFileA((folder + "\\Tavolin.exe").c_str());
+    RemoveDirectoryA(folder.c_str());
+    ForgetPendingRemovals(folder);
 }

@@ -5,43 +5,18 @@
 #include <doctest.h>
 
 #include "agent_story.h"
+#include "held_thread.h"
 #include "process_probe.h"
 
 using namespace agent_test;
 using namespace radio_test;
+using testing::HeldThread;
 using testing::RadioProgram;
 
 namespace {
 
 constexpr int Cycles = 16;
 constexpr int RdsStation = 891;
-
-// The radio's window thread held still, and let go however the story ends.
-class HeldThread {
-public:
-    explicit HeldThread(HWND window)
-        : thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
-    {
-        held = thread && SuspendThread(thread) != static_cast<DWORD>(-1);
-    }
-    virtual ~HeldThread()
-    {
-        Release();
-        if (thread)
-            CloseHandle(thread);
-    }
-    bool Held() const { return held; }
-    void Release()
-    {
-        if (held)
-            ResumeThread(thread);
-        held = false;
-    }
-
-private:
-    HANDLE thread;
-    bool held = false;
-};
 
 // Waits until the new radio has the RDS lamp lit, then opens its RDS window.
 HWND open_rds_window(AgentStory &story, RadioProgram &radio)

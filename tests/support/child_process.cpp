@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include "radio_program.h"
+
 namespace testing {
 
 ChildProcess::ChildProcess(const std::string &program, const std::string &arguments,
@@ -37,6 +39,8 @@ ChildProcess::~ChildProcess()
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    if (newest)
+        CloseHandle(newest);
     if (port)
         CloseHandle(port);
     if (job)
@@ -65,10 +69,33 @@ std::vector<DWORD> ChildProcess::Descendants()
     while (started && GetQueuedCompletionStatus(port, &message, &key, &detail, 0)) {
         // For job messages the "overlapped" pointer carries the process id.
         const auto processId = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(detail));
-        if (message == JOB_OBJECT_MSG_NEW_PROCESS && processId != process.dwProcessId)
+        if (message == JOB_OBJECT_MSG_NEW_PROCESS && processId != process.dwProcessId) {
             descendants.push_back(processId);
+            if (newest)
+                CloseHandle(newest);
+            newest = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+        }
     }
     return descendants;
+}
+
+int ChildProcess::WaitAll(DWORD timeoutMs)
+{
+    const bool ended = started && WaitUntil(
+                                      [this] {
+                                          Descendants();
+                                          JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+                                          return QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
+                                                                           &accounting, sizeof(accounting), nullptr) &&
+                                                 accounting.ActiveProcesses == 0;
+                                      },
+                                      timeoutMs);
+    // A descendant gone before it could be opened leaves its code unknown.
+    HANDLE last = descendants.empty() ? process.hProcess : newest;
+    DWORD code = 0;
+    if (!ended || !last || !GetExitCodeProcess(last, &code))
+        return -1;
+    return static_cast<int>(code);
 }
 
 } // namespace testing

@@ -29,6 +29,10 @@ public:
     int WaitExit(DWORD timeoutMs = 10000);
     // The ids of the processes it and they started so far, oldest first.
     std::vector<DWORD> Descendants();
+    // Waits until it and every process it started have ended: the exit code
+    // of the one started last (its own when it started none), or -1 when
+    // they have not all ended in time or that code is unknown.
+    int WaitAll(DWORD timeoutMs);
 
 private:
     bool started = false;
@@ -36,6 +40,7 @@ private:
     HANDLE port = nullptr;
     PROCESS_INFORMATION process = {};
     std::vector<DWORD> descendants;
+    HANDLE newest = nullptr; // the last descendant, held open for its exit code
 };
 
 } // namespace testing
