@@ -23,6 +23,25 @@ std::string tool(const std::string &arguments)
     return "\"" + testing::BinDirectory() + "\\tunercard.exe\" " + arguments;
 }
 
+// Pulls and inserts the card over and over until told to stop.
+struct Plugger {
+    volatile LONG stop = 0;
+    LONG sent = 0;
+    static DWORD WINAPI Run(void *self)
+    {
+        Plugger *plugger = static_cast<Plugger *>(self);
+        tunercard::CardControlClient control;
+        if (!control.Open())
+            return 1;
+        while (!plugger->stop) {
+            control.Pull();
+            control.Insert();
+            InterlockedIncrement(&plugger->sent);
+        }
+        return 0;
+    }
+};
+
 } // namespace
 
 TEST_CASE("a pulled card fails held handles and hides from discovery until inserted")
@@ -66,7 +85,18 @@ TEST_CASE("uninstall and install through the tool remove and bring back the card
     {
         VirtualCard card;
     }
+    // The removal comes while pulls and inserts keep arriving on other
+    // threads: none of them may use the interface of the card that goes.
+    Plugger plugger;
+    HANDLE threads[2];
+    for (HANDLE &thread : threads)
+        thread = CreateThread(nullptr, 0, Plugger::Run, &plugger, 0, nullptr);
     testing::ProcessResult removed = testing::RunProgram(tool("uninstall"));
+    InterlockedExchange(&plugger.stop, 1);
+    CHECK(WaitForMultipleObjects(2, threads, TRUE, 10000) == WAIT_OBJECT_0);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    CHECK(plugger.sent > 0);
     CHECK_MESSAGE(removed.exitCode == 0, removed.output);
     CHECK(testing::WaitDiscoverable(false));
     CHECK(open_tuner_interface(TunerInterfaceGuid, 0) == nullptr);

@@ -12,13 +12,21 @@
 
 typedef struct CardDevice {
     DEVICE_OBJECT *lower;
-    UNICODE_STRING interfaceName;
-    BOOLEAN interfaceRegistered;
+    UNICODE_STRING interfaceName; /* registered for every card device */
 } CardDevice;
 
-/* Everything the driver keeps; one card per driver. */
+/*
+ * Everything the driver keeps; one card per driver. Plug-and-play requests
+ * (AddDevice, start, remove) may come on another thread than the requests of
+ * the tuner and control devices: every field below is written under `lock`
+ * and read under it, and adding, starting and removing the card and
+ * switching its interface (calls for passive level, outside the spin lock)
+ * happen one at a time under `pnp`; `card` changes only under both, so
+ * either is enough to read it.
+ */
 static struct {
     KSPIN_LOCK lock;
+    KMUTEX pnp;
     DEVICE_OBJECT *control;
     DEVICE_OBJECT *card;         /* the plug-and-play card device, once added */
     uint32_t inserted;
@@ -47,11 +55,21 @@ static NTSTATUS complete(IRP *irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
+static void pnp_enter(void)
+{
+    KeWaitForSingleObject(&driver.pnp, Executive, KernelMode, FALSE, NULL);
+}
+
+static void pnp_leave(void)
+{
+    KeReleaseMutex(&driver.pnp, FALSE);
+}
+
+/* Under `pnp`, which alone adds and removes the card. */
 static void set_interface(BOOLEAN enable)
 {
-    CardDevice *device = driver.card ? (CardDevice *)driver.card->DeviceExtension : NULL;
-    if (device && device->interfaceRegistered)
-        IoSetDeviceInterfaceState(&device->interfaceName, enable);
+    if (driver.card)
+        IoSetDeviceInterfaceState(&((CardDevice *)driver.card->DeviceExtension)->interfaceName, enable);
 }
 
 /* ---- the tuner device ---- */
@@ -146,21 +164,26 @@ static void fill_state(CardState *state)
 static NTSTATUS plug(int insert)
 {
     KIRQL irql;
-    if (!driver.card)
-        return STATUS_NO_SUCH_DEVICE;
+    int change = 0;
+    NTSTATUS status = STATUS_NO_SUCH_DEVICE;
+    pnp_enter();
     KeAcquireSpinLock(&driver.lock, &irql);
-    int change = driver.inserted != (uint32_t)insert;
-    driver.inserted = (uint32_t)insert;
-    if (change && !insert) {
-        ++driver.generation; /* handles held across the pull stay dead */
-        driver.model.power = 0;
-        driver.model.rdsRunning = 0;
-        driver.model.rdsLevel = 0;
+    if (driver.card) {
+        change = driver.inserted != (uint32_t)insert;
+        driver.inserted = (uint32_t)insert;
+        if (change && !insert) {
+            ++driver.generation; /* handles held across the pull stay dead */
+            driver.model.power = 0;
+            driver.model.rdsRunning = 0;
+            driver.model.rdsLevel = 0;
+        }
+        status = STATUS_SUCCESS;
     }
     KeReleaseSpinLock(&driver.lock, irql);
     if (change)
         set_interface(insert ? TRUE : FALSE);
-    return STATUS_SUCCESS;
+    pnp_leave();
+    return status;
 }
 
 static NTSTATUS control_request(IRP *irp)
@@ -225,7 +248,8 @@ static NTSTATUS control_request(IRP *irp)
             break;
         }
         RtlCopyMemory(&plan, buffer, sizeof(plan));
-        card_model_set_fail_code(&driver.model, plan.code, plan.fail);
+        if (!card_model_set_fail_code(&driver.model, plan.code, plan.fail))
+            status = STATUS_INSUFFICIENT_RESOURCES;
         break;
     }
     case CARD_CTL_RESET:
@@ -278,14 +302,21 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
     CardDevice *card = (CardDevice *)device->DeviceExtension;
     DEVICE_OBJECT *lower;
     NTSTATUS status;
+    KIRQL irql;
+    uint32_t inserted;
 
     if (device == driver.control)
         return complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
 
     switch (stack->MinorFunction) {
     case IRP_MN_START_DEVICE:
-        if (driver.inserted)
+        pnp_enter();
+        KeAcquireSpinLock(&driver.lock, &irql);
+        inserted = driver.inserted;
+        KeReleaseSpinLock(&driver.lock, irql);
+        if (inserted)
             set_interface(TRUE);
+        pnp_leave();
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_SURPRISE_REMOVAL:
@@ -294,15 +325,20 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_REMOVE_DEVICE:
+        /* Once the card is gone from `driver`, no pull or insert uses its
+           interface name any more. */
+        pnp_enter();
         set_interface(FALSE);
+        KeAcquireSpinLock(&driver.lock, &irql);
+        driver.card = NULL;
+        KeReleaseSpinLock(&driver.lock, irql);
+        RtlFreeUnicodeString(&card->interfaceName);
+        pnp_leave();
         irp->IoStatus.Status = STATUS_SUCCESS;
         IoSkipCurrentIrpStackLocation(irp);
         lower = card->lower;
         status = IoCallDriver(lower, irp);
         IoDetachDevice(lower);
-        if (card->interfaceRegistered)
-            RtlFreeUnicodeString(&card->interfaceName);
-        driver.card = NULL;
         IoDeleteDevice(device);
         return status;
     default:
@@ -323,24 +359,43 @@ static NTSTATUS WINAPI dispatch_power(DEVICE_OBJECT *device, IRP *irp)
 
 static NTSTATUS WINAPI add_device(DRIVER_OBJECT *driverObject, DEVICE_OBJECT *pdo)
 {
-    DEVICE_OBJECT *device;
+    DEVICE_OBJECT *device = NULL;
+    CardDevice *card;
     NTSTATUS status;
+    KIRQL irql;
 
-    if (driver.card)
-        return STATUS_TOO_MANY_NODES; /* one card per driver */
+    pnp_enter();
+    if (driver.card) {
+        status = STATUS_TOO_MANY_NODES; /* one card per driver */
+        goto done;
+    }
     status = IoCreateDevice(driverObject, sizeof(CardDevice), NULL, FILE_DEVICE_UNKNOWN,
                             FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status))
-        return status;
-    CardDevice *card = (CardDevice *)device->DeviceExtension;
+        goto done;
+    card = (CardDevice *)device->DeviceExtension;
     RtlZeroMemory(card, sizeof(*card));
+    /* A card without its stack or its interface could never be found: no card. */
     card->lower = IoAttachDeviceToDeviceStack(device, pdo);
+    if (!card->lower) {
+        status = STATUS_NO_SUCH_DEVICE;
+        IoDeleteDevice(device);
+        goto done;
+    }
     status = IoRegisterDeviceInterface(pdo, &TunerInterfaceGuid, NULL, &card->interfaceName);
-    card->interfaceRegistered = NT_SUCCESS(status);
+    if (!NT_SUCCESS(status)) {
+        IoDetachDevice(card->lower);
+        IoDeleteDevice(device);
+        goto done;
+    }
     device->Flags |= DO_BUFFERED_IO;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
+    KeAcquireSpinLock(&driver.lock, &irql);
     driver.card = device;
-    return STATUS_SUCCESS;
+    KeReleaseSpinLock(&driver.lock, irql);
+done:
+    pnp_leave();
+    return status;
 }
 
 static void WINAPI driver_unload(DRIVER_OBJECT *driverObject)
@@ -361,6 +416,7 @@ NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driverObject, UNICODE_STRING *registr
     (void)registryPath;
 
     KeInitializeSpinLock(&driver.lock);
+    KeInitializeMutex(&driver.pnp, 0);
     card_model_reset(&driver.model);
     driver.inserted = 1; /* a card that is installed starts inserted */
 
