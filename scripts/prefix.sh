@@ -32,8 +32,9 @@ tavolin_prefix_is_ours() {
 # Stops the Wine processes of $WINEPREFIX, only when it is a prefix made here:
 # never the wineserver of a prefix someone else uses.
 tavolin_stop_prefix() {
-    tavolin_prefix_is_ours 2>/dev/null && "$WINESERVER" -k 2>/dev/null
-    return 0
+    if tavolin_prefix_is_ours 2>/dev/null; then
+        "$WINESERVER" -k 2>/dev/null || true
+    fi
 }
 
 # tavolin_wine WHAT PROGRAM [ARGUMENTS]: runs a Wine program with its output

@@ -150,10 +150,8 @@ TEST_CASE("random scenarios are refused or played safely")
             scenario.seekStep = static_cast<int32_t>(1 + random() % 1000);
             scenario.rdsChunk = 1 + random() % TUNER_RDS_TEXT_BYTES;
             scenario.seekAnswerCount = random() % (CARD_MAX_SEEK_ANSWERS + 1);
-            if (i % 4 == 1) {
-                scenario.rdsRise = random() % 1001;
-                scenario.rdsFall = random() % 1001;
-            }
+            scenario.rdsRise = random() % 1001;
+            scenario.rdsFall = random() % 1001;
             for (uint32_t s = 0; s < scenario.stationCount; ++s)
                 scenario.stations[s].frequency = static_cast<int32_t>(760 + random() % 330);
         }

@@ -12,23 +12,26 @@
 
 typedef struct CardDevice {
     DEVICE_OBJECT *lower;
-    UNICODE_STRING interfaceName; /* registered for every card device */
 } CardDevice;
+
+#define INTERFACE_NAME_CHARS 256
 
 /*
  * Everything the driver keeps; one card per driver. Plug-and-play requests
  * (AddDevice, start, remove) may come on another thread than the requests of
- * the tuner and control devices: every field below is written under `lock`
- * and read under it, and adding, starting and removing the card and
- * switching its interface (calls for passive level, outside the spin lock)
- * happen one at a time under `pnp`; `card` changes only under both, so
- * either is enough to read it.
+ * the tuner and control devices, so every field below is read and written
+ * under `lock`. Switching the interface must happen at passive level,
+ * outside the lock: its name is kept here for the driver's lifetime rather
+ * than freed with the card, so that a pull racing the card's removal never
+ * reads freed memory. A waiting lock around the switch stalls Wine's
+ * request loop against its plug-and-play thread.
  */
 static struct {
     KSPIN_LOCK lock;
-    KMUTEX pnp;
     DEVICE_OBJECT *control;
     DEVICE_OBJECT *card;         /* the plug-and-play card device, once added */
+    UNICODE_STRING interfaceName; /* the card's interface; set before `card` */
+    WCHAR interfaceChars[INTERFACE_NAME_CHARS];
     uint32_t inserted;
     uint32_t generation;         /* bumped by every pull: older handles stay dead */
     uint32_t openHandles;
@@ -55,21 +58,9 @@ static NTSTATUS complete(IRP *irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
-static void pnp_enter(void)
-{
-    KeWaitForSingleObject(&driver.pnp, Executive, KernelMode, FALSE, NULL);
-}
-
-static void pnp_leave(void)
-{
-    KeReleaseMutex(&driver.pnp, FALSE);
-}
-
-/* Under `pnp`, which alone adds and removes the card. */
 static void set_interface(BOOLEAN enable)
 {
-    if (driver.card)
-        IoSetDeviceInterfaceState(&((CardDevice *)driver.card->DeviceExtension)->interfaceName, enable);
+    IoSetDeviceInterfaceState(&driver.interfaceName, enable);
 }
 
 /* ---- the tuner device ---- */
@@ -166,7 +157,6 @@ static NTSTATUS plug(int insert)
     KIRQL irql;
     int change = 0;
     NTSTATUS status = STATUS_NO_SUCH_DEVICE;
-    pnp_enter();
     KeAcquireSpinLock(&driver.lock, &irql);
     if (driver.card) {
         change = driver.inserted != (uint32_t)insert;
@@ -182,7 +172,6 @@ static NTSTATUS plug(int insert)
     KeReleaseSpinLock(&driver.lock, irql);
     if (change)
         set_interface(insert ? TRUE : FALSE);
-    pnp_leave();
     return status;
 }
 
@@ -310,13 +299,11 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
 
     switch (stack->MinorFunction) {
     case IRP_MN_START_DEVICE:
-        pnp_enter();
         KeAcquireSpinLock(&driver.lock, &irql);
         inserted = driver.inserted;
         KeReleaseSpinLock(&driver.lock, irql);
         if (inserted)
             set_interface(TRUE);
-        pnp_leave();
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_SURPRISE_REMOVAL:
@@ -325,15 +312,13 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_REMOVE_DEVICE:
-        /* Once the card is gone from `driver`, no pull or insert uses its
-           interface name any more. */
-        pnp_enter();
-        set_interface(FALSE);
+        /* Once the card is gone from `driver`, pulls and inserts leave its
+           interface alone. */
         KeAcquireSpinLock(&driver.lock, &irql);
-        driver.card = NULL;
+        if (driver.card == device)
+            driver.card = NULL;
         KeReleaseSpinLock(&driver.lock, irql);
-        RtlFreeUnicodeString(&card->interfaceName);
-        pnp_leave();
+        set_interface(FALSE);
         irp->IoStatus.Status = STATUS_SUCCESS;
         IoSkipCurrentIrpStackLocation(irp);
         lower = card->lower;
@@ -359,43 +344,47 @@ static NTSTATUS WINAPI dispatch_power(DEVICE_OBJECT *device, IRP *irp)
 
 static NTSTATUS WINAPI add_device(DRIVER_OBJECT *driverObject, DEVICE_OBJECT *pdo)
 {
-    DEVICE_OBJECT *device = NULL;
+    DEVICE_OBJECT *device = NULL, *present;
     CardDevice *card;
+    UNICODE_STRING name;
     NTSTATUS status;
     KIRQL irql;
 
-    pnp_enter();
-    if (driver.card) {
-        status = STATUS_TOO_MANY_NODES; /* one card per driver */
-        goto done;
-    }
+    KeAcquireSpinLock(&driver.lock, &irql);
+    present = driver.card;
+    KeReleaseSpinLock(&driver.lock, irql);
+    if (present)
+        return STATUS_TOO_MANY_NODES; /* one card per driver */
     status = IoCreateDevice(driverObject, sizeof(CardDevice), NULL, FILE_DEVICE_UNKNOWN,
                             FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status))
-        goto done;
+        return status;
     card = (CardDevice *)device->DeviceExtension;
     RtlZeroMemory(card, sizeof(*card));
     /* A card without its stack or its interface could never be found: no card. */
     card->lower = IoAttachDeviceToDeviceStack(device, pdo);
-    if (!card->lower) {
-        status = STATUS_NO_SUCH_DEVICE;
-        IoDeleteDevice(device);
-        goto done;
+    status = card->lower ? IoRegisterDeviceInterface(pdo, &TunerInterfaceGuid, NULL, &name) : STATUS_NO_SUCH_DEVICE;
+    if (NT_SUCCESS(status) && name.Length > sizeof(driver.interfaceChars)) {
+        RtlFreeUnicodeString(&name);
+        status = STATUS_NAME_TOO_LONG;
     }
-    status = IoRegisterDeviceInterface(pdo, &TunerInterfaceGuid, NULL, &card->interfaceName);
     if (!NT_SUCCESS(status)) {
-        IoDetachDevice(card->lower);
+        if (card->lower)
+            IoDetachDevice(card->lower);
         IoDeleteDevice(device);
-        goto done;
+        return status;
     }
+    RtlCopyMemory(driver.interfaceChars, name.Buffer, name.Length);
+    driver.interfaceName.Buffer = driver.interfaceChars;
+    driver.interfaceName.Length = name.Length;
+    driver.interfaceName.MaximumLength = sizeof(driver.interfaceChars);
+    RtlFreeUnicodeString(&name);
     device->Flags |= DO_BUFFERED_IO;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
     KeAcquireSpinLock(&driver.lock, &irql);
     driver.card = device;
     KeReleaseSpinLock(&driver.lock, irql);
-done:
-    pnp_leave();
-    return status;
+    return STATUS_SUCCESS;
 }
 
 static void WINAPI driver_unload(DRIVER_OBJECT *driverObject)
@@ -416,7 +405,6 @@ NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driverObject, UNICODE_STRING *registr
     (void)registryPath;
 
     KeInitializeSpinLock(&driver.lock);
-    KeInitializeMutex(&driver.pnp, 0);
     card_model_reset(&driver.model);
     driver.inserted = 1; /* a card that is installed starts inserted */
 
