@@ -11,7 +11,7 @@ figures=$1
 relay=$2
 export TAVOLIN_WINEPREFIX="$build/bench-prefix"
 . "$root/scripts/prefix.sh"
-trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+trap tavolin_stop_prefix EXIT
 tavolin_fresh_prefix || exit 1
 "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null

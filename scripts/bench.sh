@@ -10,7 +10,8 @@
 #                         then goes to build/bench/benchmarks.md only
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVOLIN_BUILD_DIR:-$root/build}"
+. "$root/scripts/lock.sh"
+tavolin_claim_build
 output="$root/docs/benchmarks.md"
 if [ "${1:-}" = --quick ]; then
     export BENCH_STARTUP_RUNS=3 BENCH_TRAFFIC_SECONDS=3 BENCH_IDLE_SECONDS=5 BENCH_ACTIONS=300 BENCH_CYCLES=10

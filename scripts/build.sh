@@ -4,9 +4,10 @@
 # errors in both.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
 # TAVOLIN_BUILD_DIR lets several work trees or people build side by side.
-build="${TAVOLIN_BUILD_DIR:-$root/build}"
+. "$root/scripts/lock.sh"
+tavolin_claim_build
+cd "$root"
 for arch in i686 x86_64; do
     # The host-side checks (both builds' import tables, the art) run once,
     # with the x86_64 tests.

@@ -29,28 +29,42 @@ tavolin_prefix_is_ours() {
     fi
 }
 
+# Stops the Wine processes of $WINEPREFIX, only when it is a prefix made here:
+# never the wineserver of a prefix someone else uses.
+tavolin_stop_prefix() {
+    if tavolin_prefix_is_ours 2>/dev/null; then
+        "$WINESERVER" -k 2>/dev/null || true
+    fi
+}
+
+# tavolin_wine WHAT PROGRAM [ARGUMENTS]: runs a Wine program with its output
+# in a file: the first program of a session starts Wine's services, which
+# inherit its output, and must not hold the caller's terminal or pipe. The
+# output is shown, with WHAT, only when the program fails.
+tavolin_wine() {
+    local what=$1 log status=0
+    shift
+    log=$(mktemp)
+    "$WINELOADER" "$@" </dev/null >"$log" 2>&1 || status=$?
+    [ $status -eq 0 ] || { cat "$log" >&2; echo "$what failed (status $status) in the Wine prefix $WINEPREFIX" >&2; }
+    rm -f "$log"
+    return $status
+}
+
 tavolin_fresh_prefix() {
     tavolin_prefix_is_ours || return 1
     local prefix
     prefix=$(realpath -m -- "$WINEPREFIX")
-    "$WINESERVER" -k 2>/dev/null || true
+    tavolin_stop_prefix
     rm -rf -- "$prefix"
     mkdir -p "$prefix"
     echo "$tavolin_prefix_marker_text" >"$prefix/$tavolin_prefix_marker"
-    "$WINELOADER" wineboot -i >/dev/null 2>&1
+    tavolin_wine "making the prefix (wineboot)" wineboot -i || return
     # The card goes in only after the first wineserver has exited; otherwise
     # its driver starts seconds late.
     "$WINESERVER" -w
     "$WINESERVER" -p >/dev/null 2>&1
     local bin="$tavolin_build/$tavolin_arch/bin"
-    # The first program of a session starts Wine's services, which inherit
-    # its output; give them a file rather than the caller's terminal or pipe.
-    local log
-    log=$(mktemp)
-    local status=0
-    "$WINELOADER" "$bin/tunercard.exe" install "$bin/tavolincard.inf" </dev/null >"$log" 2>&1 || status=$?
-    cat "$log"
-    rm -f "$log"
-    [ $status -eq 0 ] || return $status
+    tavolin_wine "installing the virtual card" "$bin/tunercard.exe" install "$bin/tavolincard.inf" || return
     "$WINELOADER" "$bin/tunercard.exe" wait present 30
 }

@@ -13,9 +13,18 @@
 #                        it in QEMU where the host cannot run 32-bit code
 #   rootfs32.sh chroot COMMAND...
 #                        run an amd64 COMMAND inside it (package work)
+#   rootfs32.sh current [vm]
+#                        succeed when it is there, from this recipe (and
+#                        ready for QEMU), without building anything
+#   rootfs32.sh sources  print the host's Debian sources it is built from
 #
 # Only folders carrying this script's marker are ever replaced or removed.
+# Runs using it hold its lock shared (tavolin_use_rootfs32 in lock.sh); it is
+# built, rebuilt or changed only under the exclusive lock.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+. "$here/lock.sh"
 rootfs="${TAVOLIN_ROOTFS32:-/var/cache/tavolin/rootfs-i386}"
 marker=.tavolin-rootfs32
 # Bump the recipe when the packages change: a root file system built from
@@ -39,30 +48,26 @@ in_root() {
             DEBIAN_FRONTEND=noninteractive "$@"' in_root "$dir" "$@"
 }
 
-# The host's Debian entries for its own release (the release, -updates and
-# -security), as "URI SUITE COMPONENTS" lines, from both the one-line and the
-# deb822 source formats. Third-party repositories use other suite names.
+# The host's sources from the Debian archive itself for its own release (the
+# release, -updates and -security), as "URI SUITE COMPONENTS" lines. apt reads
+# the sources in both formats; an entry counts when the Release file apt
+# fetched for it names Debian as its origin. Third-party repositories, even
+# those whose suite is named after the release, stay out: the root file
+# system trusts Debian's keys only.
 host_sources() {
-    local codename
+    local codename lists
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-    {
-        cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-            sed -e 's/#.*//' -e 's/\[[^]]*\]//' | awk '$1 == "deb" { $1 = ""; print }'
-        for file in /etc/apt/sources.list.d/*.sources; do
-            [ -e "$file" ] || continue
-            awk 'function flush() { if (types ~ /(^| )deb( |$)/) for (u in uris) for (s in suites) print uris[u], suites[s], comps
-                                    delete uris; delete suites; types = ""; comps = "" }
-                 /^[ \t]*$/ { flush(); next }
-                 /^#/ { next }
-                 { key = tolower($1); $1 = "" ; sub(/^ +/, "") }
-                 key == "types:" { types = $0 }
-                 key == "uris:" { split($0, uris, " ") }
-                 key == "suites:" { split($0, suites, " ") }
-                 key == "components:" { comps = $0 }
-                 key == "enabled:" && tolower($0) == "no" { types = "" }
-                 END { flush() }' "$file"
-        done
-    } | awk -v c="$codename" '$2 == c || index($2, c "-") == 1 { $1 = $1; print }' | sort -u
+    eval "$(apt-config shell lists Dir::State::lists/d)"
+    apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE) $(COMPONENT) $(BASE_URI)' \
+            'Identifier: Packages' 'Target-Of: deb' |
+        awk -v c="$codename" '$2 == c || index($2, c "-") == 1' | sort -u |
+        while read -r uri suite component base; do
+            # apt's name for the fetched Release file of the entry.
+            local file="$lists$(echo "${base#*://}" | sed -e 's|^[^@/]*@||' -e 's|/|_|g')"
+            grep -qsx 'Origin: Debian' "${file}InRelease" "${file}Release" && echo "${uri%/} $suite $component"
+        done |
+        awk '{ key = $1 " " $2 } !(key in comps) { order[++n] = key } { comps[key] = comps[key] " " $3 }
+             END { for (i = 1; i <= n; ++i) print order[i] comps[order[i]] }'
 }
 
 build_base() {
@@ -71,13 +76,10 @@ build_base() {
     sources=$(host_sources)
     mirror=$(echo "$sources" | awk -v c="$codename" '$2 == c { print $1; exit }')
     if [ -z "$mirror" ]; then
-        say "no Debian source for $codename in /etc/apt/sources.list*"
+        say "no source of the Debian archive for $codename among the host's apt sources (apt-get update first?)"
         exit 1
     fi
-    command -v debootstrap >/dev/null || {
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
-    }
+    command -v debootstrap >/dev/null || bash "$here/deps.sh"
     work="$rootfs.building"
     # A half-built folder of an earlier, interrupted run is ours to remove.
     if [ -e "$work" ]; then
@@ -88,7 +90,9 @@ build_base() {
     echo "building" >"$work/$marker"
     say "building the 32-bit Wine environment in $rootfs (first time on this machine: a few minutes)"
     local start=$SECONDS
-    debootstrap --variant=minbase "$codename" "$work" "$mirror" >"$work.log" 2>&1 ||
+    # In a mount namespace of its own: killed half-way, it leaves no mounts
+    # behind that would keep the next run from removing the folder.
+    unshare --mount --propagation private debootstrap --variant=minbase "$codename" "$work" "$mirror" >"$work.log" 2>&1 ||
         { cat "$work.log" >&2; exit 1; }
     echo "$sources" | awk '{ uri = $1; suite = $2; $1 = ""; $2 = ""; sub(/^ +/, ""); print "deb", uri, suite, $0 }' \
         >"$work/etc/apt/sources.list"
@@ -129,13 +133,32 @@ ensure_vm() {
     echo vm >>"$rootfs/$marker"
 }
 
-mkdir -p "$(dirname "$rootfs")"
-# One builder at a time per machine: work trees share the cache.
-exec 9>"$rootfs.lock"
-flock 9
+# Ready as asked: there, from this recipe, with the VM's parts when $1 is vm.
+current() {
+    [ -f "$rootfs/$marker" ] && [ "$(head -n1 "$rootfs/$marker")" = "$recipe" ] &&
+        { [ "${1:-}" != vm ] || grep -qx vm "$rootfs/$marker"; }
+}
+
+# The exclusive lock, for building or changing it: waits until no run uses it.
+hold_alone() {
+    tavolin_need_root "building the 32-bit environment" || exit 1
+    mkdir -p "$(dirname "$rootfs")"
+    tavolin_hold "$rootfs.lock" -n || {
+        say "waiting until no other run uses $rootfs"
+        tavolin_hold "$rootfs.lock"
+    }
+}
+
 case "${1:-}" in
-    "") ensure_base; echo "$rootfs" ;;
-    vm) ensure_base; ensure_vm; echo "$rootfs" ;;
-    chroot) shift; ensure_base; flock -u 9; in_root "$rootfs" "$@" ;;
-    *) echo "usage: rootfs32.sh [vm | chroot COMMAND...]" >&2; exit 2 ;;
+    "" | vm)
+        if ! current "${1:-}"; then
+            hold_alone
+            ensure_base
+            [ "${1:-}" != vm ] || ensure_vm
+        fi
+        echo "$rootfs" ;;
+    chroot) shift; hold_alone; ensure_base; in_root "$rootfs" "$@" ;;
+    current) shift; current "$@" ;;
+    sources) host_sources ;;
+    *) echo "usage: rootfs32.sh [vm | chroot COMMAND... | current [vm] | sources]" >&2; exit 2 ;;
 esac

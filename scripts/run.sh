@@ -7,19 +7,29 @@
 # up; end them with: bash scripts/stop.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVOLIN_BUILD_DIR:-$root/build}"
+. "$root/scripts/lock.sh"
+tavolin_claim_build
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh"
 bash "$root/scripts/stop.sh"
 
 # A display: the user's, or a virtual one of our own that stop.sh ends.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
+    # Only programs given its cookie may use it. The server reads every
+    # cookie in the file; the entry for its number is added once known.
+    export XAUTHORITY="$build/run-xauthority"
+    cookie=$(mcookie)
+    rm -f "$XAUTHORITY"
+    xauth -q add :0 . "$cookie"
     exec {display_fd}<> <(:)
-    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
     echo $! >"$build/run-xvfb.pid"
+    # A run that fails from here on ends its X server again.
+    trap 'bash "$root/scripts/stop.sh"' EXIT
     read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
     exec {display_fd}>&-
     export DISPLAY=":$number"
+    xauth -q add "$DISPLAY" . "$cookie"
     own_display=1
     echo "no display: the radio runs in a virtual X server on $DISPLAY"
 fi
@@ -48,4 +58,5 @@ else
     echo "the radio's window did not appear (see $build/run-agent.log)" >&2
     exit 1
 fi
+trap - EXIT
 echo "stop it with: bash scripts/stop.sh"

@@ -13,8 +13,8 @@
 #   test-i686.sh --mode    prints the mode this machine uses, and nothing else
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="${TAVOLIN_BUILD_DIR:-$root/build}"
-build=$(mkdir -p "$build" && cd "$build" && pwd)
+. "$root/scripts/lock.sh"
+tavolin_claim_build
 
 # exit(42) in 96 bytes: an ELF header, one program header and three i386
 # instructions (mov eax,1; mov ebx,42; int 0x80).
@@ -39,6 +39,7 @@ if [ "${1:-}" = --mode ]; then
     echo "$mode"
     exit 0
 fi
+tavolin_need_root "entering the 32-bit environment (chroot or VM)" || exit 1
 
 # What runs inside: Xvfb, then the fresh win32 prefix with the card and ctest.
 inner=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
@@ -47,7 +48,7 @@ inner=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 
 run_chroot() {
     local rootfs
-    rootfs=$(bash "$root/scripts/rootfs32.sh")
+    tavolin_use_rootfs32
     # A mount namespace of its own: the mounts end with the run and are never
     # seen, or left behind, in the cache folder.
     unshare --mount --propagation private bash -c '
@@ -60,13 +61,9 @@ run_chroot() {
 }
 
 run_vm() {
-    local rootfs kernel initrd accel job status
-    rootfs=$(bash "$root/scripts/rootfs32.sh" vm)
-    command -v qemu-system-x86_64 >/dev/null || {
-        echo "installing qemu-system-x86"
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-system-x86 >/dev/null
-    }
+    local rootfs kernel initrd accel job status init
+    tavolin_use_rootfs32 vm
+    command -v qemu-system-x86_64 >/dev/null || bash "$root/scripts/deps.sh" qemu-system-x86
     kernel=$(ls -v "$rootfs"/boot/vmlinuz-* | tail -n1)
     initrd="$rootfs/boot/initrd.img-${kernel##*/vmlinuz-}"
     accel="${TAVOLIN_VM_ACCEL:-}"
@@ -87,8 +84,10 @@ run_vm() {
         printf ')\n'
     } >"$job/env"
     # The VM's first process: the file systems, the shares at their host
-    # paths, the job, its status, power off.
-    cat >"$rootfs/usr/local/sbin/tavolin-vm-init.new" <<'EOF'
+    # paths, the job, its status, power off. Other runs may boot from the
+    # root file system at the same time: the file is replaced whole.
+    init=$(mktemp "$rootfs/usr/local/sbin/.tavolin-vm-init.XXXXXX")
+    cat >"$init" <<'EOF'
 #!/bin/bash
 # The initrd hands over /proc, /sys and /dev already mounted.
 mountpoint -q /proc || mount -t proc proc /proc
@@ -116,8 +115,8 @@ sync
 echo o >/proc/sysrq-trigger
 sleep 60
 EOF
-    chmod +x "$rootfs/usr/local/sbin/tavolin-vm-init.new"
-    mv "$rootfs/usr/local/sbin/tavolin-vm-init.new" "$rootfs/usr/local/sbin/tavolin-vm-init"
+    chmod 755 "$init"
+    mv "$init" "$rootfs/usr/local/sbin/tavolin-vm-init"
     local share=(-fsdev local,id=rootfs,path="$rootfs",security_model=passthrough
                  -device virtio-9p-pci,fsdev=rootfs,mount_tag=rootfs
                  -fsdev local,id=work,path="$root",security_model=passthrough

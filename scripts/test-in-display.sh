@@ -9,7 +9,7 @@ prefix=test-prefix
 [ "${TAVOLIN_WINE_ARCH:-win64}" = win32 ] && prefix=test-prefix-i686
 export TAVOLIN_WINEPREFIX="$build/$prefix"
 . "$root/scripts/prefix.sh"
-trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+trap tavolin_stop_prefix EXIT
 tavolin_fresh_prefix
 # Xvfb runs no window manager: with managed windows Wine waits two seconds
 # for one at every hide and close. The tests' windows are left unmanaged.

@@ -8,6 +8,8 @@
 #   test.sh [--x86_64 | --i686] [ctest arguments, for example -R card]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/lock.sh"
+tavolin_claim_build
 builds=(x86_64 i686)
 case "${1:-}" in
     --x86_64 | --i686) builds=("${1#--}"); shift ;;

@@ -227,12 +227,19 @@ TEST_CASE("the failure plan fails the next requests or every request of one code
     CHECK(card.Word(TUNER_SET_VOLUME, 52));
     CHECK(card.model->volume == 52);
 
-    card_model_set_fail_code(card.model.get(), TUNER_IS_STEREO, 1);
+    CHECK(card_model_set_fail_code(card.model.get(), TUNER_IS_STEREO, 1));
     uint32_t word = 7;
     CHECK_FALSE(card.Send(TUNER_IS_STEREO, &word, 4, &word, 4));
     CHECK_FALSE(card.Send(TUNER_IS_STEREO, &word, 4, &word, 4));
     CHECK(card.Word(TUNER_SET_VOLUME, 53));
-    card_model_set_fail_code(card.model.get(), TUNER_IS_STEREO, 0);
+    CHECK(card_model_set_fail_code(card.model.get(), TUNER_IS_STEREO, 0));
+    CHECK(card.Send(TUNER_IS_STEREO, &word, 4, &word, 4));
+
+    // A plan that cannot be kept says so: code 0, and a ninth code.
+    CHECK_FALSE(card_model_set_fail_code(card.model.get(), 0, 1));
+    for (uint32_t code = 1; code <= CARD_MAX_FAIL_CODES; ++code)
+        CHECK(card_model_set_fail_code(card.model.get(), code, 1));
+    CHECK_FALSE(card_model_set_fail_code(card.model.get(), TUNER_IS_STEREO, 1));
     CHECK(card.Send(TUNER_IS_STEREO, &word, 4, &word, 4));
 }
 
@@ -268,6 +275,12 @@ TEST_CASE("a malformed scenario is refused and the old one kept")
     CHECK_FALSE(card_model_load_scenario(card.model.get(), &bad));
     bad.rdsChunk = 10;
     bad.seekStep = 0;
+    CHECK_FALSE(card_model_load_scenario(card.model.get(), &bad));
+    bad.seekStep = 5;
+    bad.rdsRise = 0xFFFFFFFFu; // the level would wrap
+    CHECK_FALSE(card_model_load_scenario(card.model.get(), &bad));
+    bad.rdsRise = CARD_RDS_LEVEL_MAX;
+    bad.rdsFall = CARD_RDS_LEVEL_MAX + 1;
     CHECK_FALSE(card_model_load_scenario(card.model.get(), &bad));
     CHECK(card.model->scenario.stationCount == 1);
 }

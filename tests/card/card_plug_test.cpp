@@ -23,6 +23,28 @@ std::string tool(const std::string &arguments)
     return "\"" + testing::BinDirectory() + "\\tunercard.exe\" " + arguments;
 }
 
+// Pulls and inserts the card over and over, as soon as the driver is there,
+// until told to stop.
+struct Plugger {
+    volatile LONG stop = 0;
+    LONG sent = 0;
+    static DWORD WINAPI Run(void *self)
+    {
+        Plugger *plugger = static_cast<Plugger *>(self);
+        tunercard::CardControlClient control;
+        while (!plugger->stop) {
+            if (!control.IsOpen() && !control.Open()) {
+                Sleep(1);
+                continue;
+            }
+            control.Pull();
+            control.Insert();
+            InterlockedIncrement(&plugger->sent);
+        }
+        return 0;
+    }
+};
+
 } // namespace
 
 TEST_CASE("a pulled card fails held handles and hides from discovery until inserted")
@@ -79,8 +101,22 @@ TEST_CASE("uninstall and install through the tool remove and bring back the card
     CHECK(again.exitCode == 1);
     CHECK(again.output.find("not installed") != std::string::npos);
 
+    // The card is added and started while pulls and inserts keep arriving
+    // on other threads, as they may under Wine.
+    Plugger plugger;
+    HANDLE threads[2];
+    for (HANDLE &thread : threads)
+        thread = CreateThread(nullptr, 0, Plugger::Run, &plugger, 0, nullptr);
     testing::ProcessResult installed = testing::RunProgram(tool("install"));
+    for (int i = 0; i < 100 && plugger.sent < 200; ++i) // a while after the start, too
+        Sleep(20);
+    InterlockedExchange(&plugger.stop, 1);
+    CHECK(WaitForMultipleObjects(2, threads, TRUE, 10000) == WAIT_OBJECT_0);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    CHECK(plugger.sent > 0);
     REQUIRE_MESSAGE(installed.exitCode == 0, installed.output);
+    REQUIRE(testing::RunProgram(tool("insert")).exitCode == 0);
     REQUIRE(testing::WaitDiscoverable(true));
     VirtualCard card;
     HANDLE handle = open_tuner_interface(TunerInterfaceGuid, 0);

@@ -150,6 +150,8 @@ TEST_CASE("random scenarios are refused or played safely")
             scenario.seekStep = static_cast<int32_t>(1 + random() % 1000);
             scenario.rdsChunk = 1 + random() % TUNER_RDS_TEXT_BYTES;
             scenario.seekAnswerCount = random() % (CARD_MAX_SEEK_ANSWERS + 1);
+            scenario.rdsRise = random() % 1001;
+            scenario.rdsFall = random() % 1001;
             for (uint32_t s = 0; s < scenario.stationCount; ++s)
                 scenario.stations[s].frequency = static_cast<int32_t>(760 + random() % 330);
         }
@@ -164,6 +166,7 @@ TEST_CASE("random scenarios are refused or played safely")
             CHECK(SendRequest(handle, TUNER_SEEK, &seek, sizeof(seek), &answer, sizeof(answer)));
             uint32_t level = 0;
             CHECK(SendRequest(handle, TUNER_RDS_LEVEL_TICK, &level, 4, &level, 4));
+            CHECK(level <= 1000);
             char text[TUNER_RDS_TEXT_BYTES] = {};
             DWORD returned = 0;
             CHECK(SendRequest(handle, TUNER_READ_RDS_TEXT, text, sizeof(text), text, sizeof(text), &returned));

@@ -17,7 +17,7 @@ TEST_CASE("a scenario file gives settings and stations")
                                      "rds_chunk 127\n"
                                      "\n"
                                      "station 891 stereo rds strength 2 bands usa,europe text Radio One: news  \n"
-                                     "station 0x3B9 mono\n",
+                                     "station 0750 mono\n",
                                      &scenario, &error));
     CHECK(scenario.seekStep == 3);
     CHECK(scenario.rdsChunk == 127);
@@ -29,7 +29,7 @@ TEST_CASE("a scenario file gives settings and stations")
     CHECK(first.strength == 2);
     CHECK(first.bands == (CARD_BAND_BIT(TUNER_BAND_USA) | CARD_BAND_BIT(TUNER_BAND_EUROPE)));
     CHECK(std::string(first.text) == "Radio One: news  ");
-    CHECK(scenario.stations[1].frequency == 953);
+    CHECK(scenario.stations[1].frequency == 750); // decimal, not octal
     CHECK(scenario.stations[1].strength == 3);
     CHECK(scenario.stations[1].stereo == 0);
 }
@@ -48,6 +48,9 @@ TEST_CASE("scenario errors name the line")
         {"station 900 bands mars\n", "bands takes"},
         {"station 900 loud\n", "unknown station word 'loud'"},
         {"volume 3\n", "unknown setting 'volume'"},
+        {"station 0x3B9\n", "station needs a frequency"},
+        {"station +900\n", "station needs a frequency"},
+        {"seek_answers 900,0x1\n", "seek_answers takes"},
     };
     for (const auto &item : cases) {
         std::string error;

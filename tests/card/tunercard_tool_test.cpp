@@ -30,7 +30,8 @@ TEST_CASE("help and bad arguments")
 
     const char *bad[] = {"", "frobnicate", "fail-next", "fail-next -3", "fail-next many", "fail-code 0x22002C",
                          "fail-code 0x22002C maybe", "log --all", "pull now", "wait soon", "wait present -1",
-                         "scenario"};
+                         "scenario", "fail-next 99999999999", "fail-next 4294967296", "fail-next \" -3\"",
+                         "fail-code 0x122006C00 on", "wait present \" 5\""};
     for (const char *arguments : bad) {
         const std::string words = arguments;
         CAPTURE(words);
@@ -70,8 +71,18 @@ TEST_CASE("the tool pulls, inserts, scripts and reports the card")
 
     CHECK(tool("fail-next 3").exitCode == 0);
     CHECK(card.State().failNext == 3);
+    CHECK(tool("fail-next 4294967295").exitCode == 0);
+    CHECK(card.State().failNext == 4294967295u);
     CHECK(tool("fail-code 0x22006C on").exitCode == 0);
     CHECK(tool("fail-code 0x22006C off").exitCode == 0);
+    // A plan the card cannot keep is an error, not a quiet success.
+    testing::ProcessResult zero = tool("fail-code 0 on");
+    CHECK(zero.exitCode == 1);
+    CHECK(zero.output.find("refused") != std::string::npos);
+    for (uint32_t code = 1; code <= CARD_MAX_FAIL_CODES; ++code)
+        CHECK(tool("fail-code " + std::to_string(code) + " on").exitCode == 0);
+    CHECK(tool("fail-code 0x22006C on").exitCode == 1);
+    REQUIRE(card.Control().Reset());
 
     card.ClearLog();
     card.Control().FailNext(0);

@@ -1,6 +1,5 @@
 #include "scenario_file.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -8,17 +7,39 @@
 
 namespace tunercard {
 
+bool ParseWholeNumber(const std::string &word, long long lowest, long long highest, long long *value, int base)
+{
+    const bool negative = !word.empty() && word[0] == '-' && lowest < 0;
+    const size_t first = negative ? 1 : 0;
+    // Up to 15 digits: far past every range asked for, and no overflow.
+    if (word.size() <= first || word.size() - first > 15)
+        return false;
+    long long parsed = 0;
+    for (size_t i = first; i < word.size(); ++i) {
+        const char c = word[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+                        : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0)
+            return false;
+        parsed = parsed * base + digit;
+    }
+    if (negative)
+        parsed = -parsed;
+    if (parsed < lowest || parsed > highest)
+        return false;
+    *value = parsed;
+    return true;
+}
+
 namespace {
 
 bool parse_number(const std::string &word, long lowest, long highest, long *value)
 {
-    if (word.empty())
+    long long parsed = 0;
+    if (!ParseWholeNumber(word, lowest, highest, &parsed))
         return false;
-    char *end = nullptr;
-    long parsed = std::strtol(word.c_str(), &end, 0);
-    if (*end != '\0' || parsed < lowest || parsed > highest)
-        return false;
-    *value = parsed;
+    *value = static_cast<long>(parsed);
     return true;
 }
 
@@ -54,8 +75,8 @@ bool decode_text(const std::string &raw, std::string *text)
             ++i;
             continue;
         }
-        long value = 0;
-        if (i + 3 >= raw.size() || raw[i + 1] != 'x' || !parse_number("0x" + raw.substr(i + 2, 2), 0, 255, &value))
+        long long value = 0;
+        if (i + 3 >= raw.size() || raw[i + 1] != 'x' || !ParseWholeNumber(raw.substr(i + 2, 2), 0, 255, &value, 16))
             return false;
         text->push_back(static_cast<char>(value));
         i += 3;

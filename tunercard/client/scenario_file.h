@@ -10,7 +10,7 @@
 //                        as they are, up to 16; then seeks work normally again
 //   station 891 stereo rds strength 3 bands usa,europe text Radio Tavolin ...
 //
-// A station line takes its frequency, then any of: stereo | mono, rds,
+// Numbers are decimal. A station line takes its frequency, then any of: stereo | mono, rds,
 // strength N (0..3), bands LIST (usa, europe, japan), and last `text` with the
 // rest of the line as its RDS text (\\ for a backslash, \xNN for any byte,
 // \x00 included).
@@ -27,5 +27,10 @@ bool ParseScenario(const std::string &text, CardScenario *scenario, std::string 
 
 // The settings every scenario starts from.
 void DefaultScenarioSettings(CardScenario *scenario);
+
+// A whole number in `base` (10 or 16) digits only, a minus sign allowed when
+// `lowest` is negative: no blanks, plus sign, prefix or octal, and nothing
+// outside lowest..highest.
+bool ParseWholeNumber(const std::string &word, long long lowest, long long highest, long long *value, int base = 10);
 
 } // namespace tunercard

@@ -106,7 +106,8 @@ int card_model_load_scenario(CardModel *card, const CardScenario *scenario)
 {
     if (scenario->stationCount > CARD_MAX_STATIONS || scenario->seekStep <= 0 ||
         scenario->seekStep > 1000 || scenario->rdsChunk == 0 ||
-        scenario->rdsChunk > TUNER_RDS_TEXT_BYTES || scenario->seekAnswerCount > CARD_MAX_SEEK_ANSWERS)
+        scenario->rdsChunk > TUNER_RDS_TEXT_BYTES || scenario->seekAnswerCount > CARD_MAX_SEEK_ANSWERS ||
+        scenario->rdsRise > CARD_RDS_LEVEL_MAX || scenario->rdsFall > CARD_RDS_LEVEL_MAX)
         return 0;
     copy_bytes(&card->scenario, scenario, sizeof(*scenario));
     for (uint32_t i = 0; i < CARD_MAX_STATIONS; ++i) { /* texts stay inside their field */
@@ -194,8 +195,8 @@ static void rds_tick(CardModel *card)
     const CardStation *station = tuned_station(card);
     if (card->power && card->rdsRunning && station && station->rds) {
         card->rdsLevel += card->scenario.rdsRise;
-        if (card->rdsLevel > 1000)
-            card->rdsLevel = 1000;
+        if (card->rdsLevel > CARD_RDS_LEVEL_MAX)
+            card->rdsLevel = CARD_RDS_LEVEL_MAX;
     } else {
         card->rdsLevel = card->rdsLevel > card->scenario.rdsFall ? card->rdsLevel - card->scenario.rdsFall : 0;
     }
@@ -242,18 +243,21 @@ static int fails_by_plan(CardModel *card, uint32_t code)
     return 0;
 }
 
-void card_model_set_fail_code(CardModel *card, uint32_t code, uint32_t fail)
+int card_model_set_fail_code(CardModel *card, uint32_t code, uint32_t fail)
 {
     for (uint32_t i = 0; i < CARD_MAX_FAIL_CODES; ++i)
         if (card->failCodes[i] == code)
             card->failCodes[i] = 0;
-    if (!fail || code == 0)
-        return;
+    if (!fail)
+        return 1;
+    if (code == 0) /* 0 marks a free slot: it cannot be recorded */
+        return 0;
     for (uint32_t i = 0; i < CARD_MAX_FAIL_CODES; ++i)
         if (card->failCodes[i] == 0) {
             card->failCodes[i] = code;
-            return;
+            return 1;
         }
+    return 0;
 }
 
 /* Carries out a request whose sizes are already known to be right. */

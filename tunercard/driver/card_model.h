@@ -10,6 +10,7 @@
 #include "../card_control.h"
 
 #define CARD_LOG_CAPACITY 4096
+#define CARD_RDS_LEVEL_MAX 1000 /* the RDS level, and what one tick may add or take */
 
 #ifdef __cplusplus
 extern "C" {
@@ -62,7 +63,8 @@ void card_model_log(CardModel *card, uint32_t code, const void *input, uint32_t 
                     uint32_t outputSize, uint32_t returned, uint32_t success,
                     int64_t timestamp, uint32_t handleId);
 
-void card_model_set_fail_code(CardModel *card, uint32_t code, uint32_t fail);
+/* Returns 0 when the plan could not be recorded (code 0, or a ninth code). */
+int card_model_set_fail_code(CardModel *card, uint32_t code, uint32_t fail);
 
 /* What is_stereo would answer now. */
 uint32_t card_model_stereo(const CardModel *card);

@@ -12,15 +12,26 @@
 
 typedef struct CardDevice {
     DEVICE_OBJECT *lower;
-    UNICODE_STRING interfaceName;
-    BOOLEAN interfaceRegistered;
 } CardDevice;
 
-/* Everything the driver keeps; one card per driver. */
+#define INTERFACE_NAME_CHARS 256
+
+/*
+ * Everything the driver keeps; one card per driver. Plug-and-play requests
+ * (AddDevice, start, remove) may come on another thread than the requests of
+ * the tuner and control devices, so every field below is read and written
+ * under `lock`. Switching the interface must happen at passive level,
+ * outside the lock: its name is kept here for the driver's lifetime rather
+ * than freed with the card, so that a pull racing the card's removal never
+ * reads freed memory. A waiting lock around the switch stalls Wine's
+ * request loop against its plug-and-play thread.
+ */
 static struct {
     KSPIN_LOCK lock;
     DEVICE_OBJECT *control;
     DEVICE_OBJECT *card;         /* the plug-and-play card device, once added */
+    UNICODE_STRING interfaceName; /* the card's interface; set before `card` */
+    WCHAR interfaceChars[INTERFACE_NAME_CHARS];
     uint32_t inserted;
     uint32_t generation;         /* bumped by every pull: older handles stay dead */
     uint32_t openHandles;
@@ -49,9 +60,7 @@ static NTSTATUS complete(IRP *irp, NTSTATUS status, ULONG_PTR information)
 
 static void set_interface(BOOLEAN enable)
 {
-    CardDevice *device = driver.card ? (CardDevice *)driver.card->DeviceExtension : NULL;
-    if (device && device->interfaceRegistered)
-        IoSetDeviceInterfaceState(&device->interfaceName, enable);
+    IoSetDeviceInterfaceState(&driver.interfaceName, enable);
 }
 
 /* ---- the tuner device ---- */
@@ -146,21 +155,24 @@ static void fill_state(CardState *state)
 static NTSTATUS plug(int insert)
 {
     KIRQL irql;
-    if (!driver.card)
-        return STATUS_NO_SUCH_DEVICE;
+    int change = 0;
+    NTSTATUS status = STATUS_NO_SUCH_DEVICE;
     KeAcquireSpinLock(&driver.lock, &irql);
-    int change = driver.inserted != (uint32_t)insert;
-    driver.inserted = (uint32_t)insert;
-    if (change && !insert) {
-        ++driver.generation; /* handles held across the pull stay dead */
-        driver.model.power = 0;
-        driver.model.rdsRunning = 0;
-        driver.model.rdsLevel = 0;
+    if (driver.card) {
+        change = driver.inserted != (uint32_t)insert;
+        driver.inserted = (uint32_t)insert;
+        if (change && !insert) {
+            ++driver.generation; /* handles held across the pull stay dead */
+            driver.model.power = 0;
+            driver.model.rdsRunning = 0;
+            driver.model.rdsLevel = 0;
+        }
+        status = STATUS_SUCCESS;
     }
     KeReleaseSpinLock(&driver.lock, irql);
     if (change)
         set_interface(insert ? TRUE : FALSE);
-    return STATUS_SUCCESS;
+    return status;
 }
 
 static NTSTATUS control_request(IRP *irp)
@@ -225,7 +237,8 @@ static NTSTATUS control_request(IRP *irp)
             break;
         }
         RtlCopyMemory(&plan, buffer, sizeof(plan));
-        card_model_set_fail_code(&driver.model, plan.code, plan.fail);
+        if (!card_model_set_fail_code(&driver.model, plan.code, plan.fail))
+            status = STATUS_INSUFFICIENT_RESOURCES;
         break;
     }
     case CARD_CTL_RESET:
@@ -278,13 +291,18 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
     CardDevice *card = (CardDevice *)device->DeviceExtension;
     DEVICE_OBJECT *lower;
     NTSTATUS status;
+    KIRQL irql;
+    uint32_t inserted;
 
     if (device == driver.control)
         return complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
 
     switch (stack->MinorFunction) {
     case IRP_MN_START_DEVICE:
-        if (driver.inserted)
+        KeAcquireSpinLock(&driver.lock, &irql);
+        inserted = driver.inserted;
+        KeReleaseSpinLock(&driver.lock, irql);
+        if (inserted)
             set_interface(TRUE);
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
@@ -294,15 +312,18 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_REMOVE_DEVICE:
+        /* Once the card is gone from `driver`, pulls and inserts leave its
+           interface alone. */
+        KeAcquireSpinLock(&driver.lock, &irql);
+        if (driver.card == device)
+            driver.card = NULL;
+        KeReleaseSpinLock(&driver.lock, irql);
         set_interface(FALSE);
         irp->IoStatus.Status = STATUS_SUCCESS;
         IoSkipCurrentIrpStackLocation(irp);
         lower = card->lower;
         status = IoCallDriver(lower, irp);
         IoDetachDevice(lower);
-        if (card->interfaceRegistered)
-            RtlFreeUnicodeString(&card->interfaceName);
-        driver.card = NULL;
         IoDeleteDevice(device);
         return status;
     default:
@@ -323,23 +344,46 @@ static NTSTATUS WINAPI dispatch_power(DEVICE_OBJECT *device, IRP *irp)
 
 static NTSTATUS WINAPI add_device(DRIVER_OBJECT *driverObject, DEVICE_OBJECT *pdo)
 {
-    DEVICE_OBJECT *device;
+    DEVICE_OBJECT *device = NULL, *present;
+    CardDevice *card;
+    UNICODE_STRING name;
     NTSTATUS status;
+    KIRQL irql;
 
-    if (driver.card)
+    KeAcquireSpinLock(&driver.lock, &irql);
+    present = driver.card;
+    KeReleaseSpinLock(&driver.lock, irql);
+    if (present)
         return STATUS_TOO_MANY_NODES; /* one card per driver */
     status = IoCreateDevice(driverObject, sizeof(CardDevice), NULL, FILE_DEVICE_UNKNOWN,
                             FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status))
         return status;
-    CardDevice *card = (CardDevice *)device->DeviceExtension;
+    card = (CardDevice *)device->DeviceExtension;
     RtlZeroMemory(card, sizeof(*card));
+    /* A card without its stack or its interface could never be found: no card. */
     card->lower = IoAttachDeviceToDeviceStack(device, pdo);
-    status = IoRegisterDeviceInterface(pdo, &TunerInterfaceGuid, NULL, &card->interfaceName);
-    card->interfaceRegistered = NT_SUCCESS(status);
+    status = card->lower ? IoRegisterDeviceInterface(pdo, &TunerInterfaceGuid, NULL, &name) : STATUS_NO_SUCH_DEVICE;
+    if (NT_SUCCESS(status) && name.Length > sizeof(driver.interfaceChars)) {
+        RtlFreeUnicodeString(&name);
+        status = STATUS_NAME_TOO_LONG;
+    }
+    if (!NT_SUCCESS(status)) {
+        if (card->lower)
+            IoDetachDevice(card->lower);
+        IoDeleteDevice(device);
+        return status;
+    }
+    RtlCopyMemory(driver.interfaceChars, name.Buffer, name.Length);
+    driver.interfaceName.Buffer = driver.interfaceChars;
+    driver.interfaceName.Length = name.Length;
+    driver.interfaceName.MaximumLength = sizeof(driver.interfaceChars);
+    RtlFreeUnicodeString(&name);
     device->Flags |= DO_BUFFERED_IO;
     device->Flags &= ~DO_DEVICE_INITIALIZING;
+    KeAcquireSpinLock(&driver.lock, &irql);
     driver.card = device;
+    KeReleaseSpinLock(&driver.lock, irql);
     return STATUS_SUCCESS;
 }
 

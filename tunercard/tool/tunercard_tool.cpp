@@ -35,7 +35,8 @@ const char kUsage[] =
     "  clear-log              forget the logged requests\n"
     "  scenario FILE          load stations and timing from a scenario file\n"
     "  fail-next N            make the next N tuner requests fail\n"
-    "  fail-code CODE on|off  make every request with CODE fail, or stop that\n"
+    "  fail-code CODE on|off  make every request with CODE (decimal or 0x hex)\n"
+    "                         fail, or stop that; up to 8 codes at once\n"
     "  reset                  back to the factory state and built-in stations\n"
     "  wait present|absent [SECONDS]\n"
     "                         wait until discovery finds the card (or no longer does)\n"
@@ -144,13 +145,9 @@ int wait_for(const std::vector<std::string> &args)
 {
     if (args.size() < 2 || args.size() > 3 || (args[1] != "present" && args[1] != "absent"))
         return usage_error("wait takes present or absent, and optionally seconds");
-    long seconds = 20;
-    if (args.size() == 3) {
-        char *end = nullptr;
-        seconds = std::strtol(args[2].c_str(), &end, 10);
-        if (*end || seconds < 0 || seconds > 3600)
-            return usage_error("wait takes 0..3600 seconds");
-    }
+    long long seconds = 20;
+    if (args.size() == 3 && !tunercard::ParseWholeNumber(args[2], 0, 3600, &seconds))
+        return usage_error("wait takes 0..3600 seconds");
     bool wanted = args[1] == "present";
     DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
     for (;;) {
@@ -179,11 +176,12 @@ int load_scenario(tunercard::CardControlClient &control, const std::string &path
     return ExitOk;
 }
 
+// A count in decimal, or a request code in decimal or 0x hex, of 32 bits.
 bool parse_unsigned(const std::string &word, uint32_t *value)
 {
-    char *end = nullptr;
-    unsigned long parsed = std::strtoul(word.c_str(), &end, 0);
-    if (word.empty() || *end || word[0] == '-' || parsed > 0xFFFFFFFFul)
+    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    long long parsed = 0;
+    if (!tunercard::ParseWholeNumber(hex ? word.substr(2) : word, 0, 0xFFFFFFFFll, &parsed, hex ? 16 : 10))
         return false;
     *value = static_cast<uint32_t>(parsed);
     return true;
