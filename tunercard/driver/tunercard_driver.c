@@ -24,7 +24,8 @@ typedef struct CardDevice {
  * outside the lock: its name is kept here for the driver's lifetime rather
  * than freed with the card, so that a pull racing the card's removal never
  * reads freed memory. A waiting lock around the switch stalls Wine's
- * request loop against its plug-and-play thread.
+ * request loop against its plug-and-play thread, so the switches are put in
+ * order without one (update_interface).
  */
 static struct {
     KSPIN_LOCK lock;
@@ -33,6 +34,9 @@ static struct {
     UNICODE_STRING interfaceName; /* the card's interface; set before `card` */
     WCHAR interfaceChars[INTERFACE_NAME_CHARS];
     uint32_t inserted;
+    uint32_t started;            /* between the card's start and its removal */
+    uint32_t interfaceOn;        /* the interface state last switched to */
+    uint32_t switching;          /* someone is switching the interface */
     uint32_t generation;         /* bumped by every pull: older handles stay dead */
     uint32_t openHandles;
     uint32_t nextHandleId;
@@ -58,9 +62,35 @@ static NTSTATUS complete(IRP *irp, NTSTATUS status, ULONG_PTR information)
     return status;
 }
 
-static void set_interface(BOOLEAN enable)
+/*
+ * Brings the interface to what the card's state asks for: on while the card
+ * is added, started and inserted. Called at passive level without the lock
+ * after every change of that state. The first caller switches, outside the
+ * lock, until the state it reads no longer differs from the last switch;
+ * a caller that finds a switch under way leaves its change to that one. So
+ * switches never overlap and the last one always matches the last change.
+ */
+static void update_interface(void)
 {
-    IoSetDeviceInterfaceState(&driver.interfaceName, enable);
+    KIRQL irql;
+    uint32_t wanted;
+    KeAcquireSpinLock(&driver.lock, &irql);
+    if (driver.switching) {
+        KeReleaseSpinLock(&driver.lock, irql);
+        return;
+    }
+    driver.switching = 1;
+    for (;;) {
+        wanted = driver.card && driver.started && driver.inserted;
+        if (wanted == driver.interfaceOn)
+            break;
+        driver.interfaceOn = wanted;
+        KeReleaseSpinLock(&driver.lock, irql);
+        IoSetDeviceInterfaceState(&driver.interfaceName, wanted ? TRUE : FALSE);
+        KeAcquireSpinLock(&driver.lock, &irql);
+    }
+    driver.switching = 0;
+    KeReleaseSpinLock(&driver.lock, irql);
 }
 
 /* ---- the tuner device ---- */
@@ -171,7 +201,7 @@ static NTSTATUS plug(int insert)
     }
     KeReleaseSpinLock(&driver.lock, irql);
     if (change)
-        set_interface(insert ? TRUE : FALSE);
+        update_interface();
     return status;
 }
 
@@ -292,7 +322,6 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
     DEVICE_OBJECT *lower;
     NTSTATUS status;
     KIRQL irql;
-    uint32_t inserted;
 
     if (device == driver.control)
         return complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
@@ -300,10 +329,10 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
     switch (stack->MinorFunction) {
     case IRP_MN_START_DEVICE:
         KeAcquireSpinLock(&driver.lock, &irql);
-        inserted = driver.inserted;
+        if (driver.card == device)
+            driver.started = 1;
         KeReleaseSpinLock(&driver.lock, irql);
-        if (inserted)
-            set_interface(TRUE);
+        update_interface();
         irp->IoStatus.Status = STATUS_SUCCESS;
         break;
     case IRP_MN_SURPRISE_REMOVAL:
@@ -315,10 +344,12 @@ static NTSTATUS WINAPI dispatch_pnp(DEVICE_OBJECT *device, IRP *irp)
         /* Once the card is gone from `driver`, pulls and inserts leave its
            interface alone. */
         KeAcquireSpinLock(&driver.lock, &irql);
-        if (driver.card == device)
+        if (driver.card == device) {
             driver.card = NULL;
+            driver.started = 0;
+        }
         KeReleaseSpinLock(&driver.lock, irql);
-        set_interface(FALSE);
+        update_interface();
         irp->IoStatus.Status = STATUS_SUCCESS;
         IoSkipCurrentIrpStackLocation(irp);
         lower = card->lower;
