@@ -27,13 +27,18 @@ tavolin_need_root() {
 }
 
 # Sets `build` to the build folder, absolute (a relative TAVOLIN_BUILD_DIR
-# is taken from the caller's folder, once, and passed on so), and holds it
-# for this run: a second run on the same folder stops with a message. The
-# scripts a run starts share its lock (TAVOLIN_BUILD_LOCK names the folder
-# and the holding shell).
-tavolin_claim_build() {
+# is taken from the caller's folder, once, and passed on so).
+tavolin_build_folder() {
     build=$(realpath -m -- "${TAVOLIN_BUILD_DIR:-$root/build}")
     export TAVOLIN_BUILD_DIR="$build"
+}
+
+# Sets `build` as tavolin_build_folder does and holds it for this run: a
+# second run on the same folder stops with a message. The scripts a run
+# starts share its lock (TAVOLIN_BUILD_LOCK names the folder and the holding
+# shell).
+tavolin_claim_build() {
+    tavolin_build_folder
     local held=${TAVOLIN_BUILD_LOCK:-}
     if [ "${held#"$build "}" != "$held" ] && kill -0 "${held#"$build "}" 2>/dev/null; then
         return 0

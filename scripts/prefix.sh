@@ -51,6 +51,8 @@ tavolin_wine() {
     return $status
 }
 
+# tavolin_fresh_prefix [BIN]: the card from BIN, the build's bin folder
+# unless named.
 tavolin_fresh_prefix() {
     tavolin_prefix_is_ours || return 1
     local prefix
@@ -61,10 +63,12 @@ tavolin_fresh_prefix() {
     echo "$tavolin_prefix_marker_text" >"$prefix/$tavolin_prefix_marker"
     tavolin_wine "making the prefix (wineboot)" wineboot -i || return
     # The card goes in only after the first wineserver has exited; otherwise
-    # its driver starts seconds late.
-    "$WINESERVER" -w
+    # its driver starts seconds late. It is ended (saving the registry)
+    # rather than waited for: wineboot's services would keep it up seconds
+    # longer.
+    "$WINESERVER" -k
     "$WINESERVER" -p >/dev/null 2>&1
-    local bin="$tavolin_build/$tavolin_arch/bin"
+    local bin="${1:-$tavolin_build/$tavolin_arch/bin}"
     tavolin_wine "installing the virtual card" "$bin/tunercard.exe" install "$bin/tavolincard.inf" || return
     "$WINELOADER" "$bin/tunercard.exe" wait present 30
 }

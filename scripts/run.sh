@@ -1,62 +1,86 @@
 #!/bin/bash
-# The main job: build, make a Wine prefix with the virtual tuner card
-# installed and inserted, and start the agent, which finds the card and
-# starts the radio in a real window: on the user's display when there is one,
-# otherwise in an X server of its own. A screenshot of the window is written
-# to the build folder. The agent, the radio, the card and the X server stay
-# up; end them with: bash scripts/stop.sh
+# The main job: build what the run needs, make a Wine prefix with the virtual
+# tuner card installed and inserted, and start the agent, which finds the
+# card and starts the radio in a real window: on the user's display when
+# there is one, otherwise in an X server of its own. Once the radio has
+# opened the card it prints the card's state, the programs' process ids and
+# how to go on, and writes a screenshot of the window to the build folder.
+# The agent, the radio, the card and the X server stay up; end them with:
+# bash scripts/stop.sh
+#
+#   run.sh           the x86_64 build under the host's 64-bit Wine
+#   run.sh --i686    the i686 build, the one that ships, under 32-bit Wine in
+#                    the 32-bit environment (scripts/i686-env.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lock.sh"
 tavolin_claim_build
+. "$root/scripts/run-env.sh"
+case "${1:-}" in
+    "") tavolin_run_use x86_64 ;;
+    --i686)
+        . "$root/scripts/i686-env.sh"
+        way=$(tavolin_i686_mode)
+        tavolin_run_use i686 "$way" ;;
+    *) echo "usage: run.sh [--i686]" >&2; exit 2 ;;
+esac
 bash "$root/scripts/deps.sh"
-bash "$root/scripts/build.sh"
+bash "$root/scripts/build.sh" --run "$run_arch"
+# Whatever ran before, in either build, goes first; a run that fails from
+# here on is ended again.
 bash "$root/scripts/stop.sh"
+echo "$run_arch $run_way" >"$tavolin_run_mode_file"
+trap 'bash "$root/scripts/stop.sh"' EXIT
 
 # A display: the user's, or a virtual one of our own that stop.sh ends.
+# Only programs given its cookie may use it; the 32-bit environment finds
+# the cookie in the build folder.
+cookies="$build/run-xauthority"
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    # Only programs given its cookie may use it. The server reads every
-    # cookie in the file; the entry for its number is added once known.
-    export XAUTHORITY="$build/run-xauthority"
+    export XAUTHORITY="$cookies"
     cookie=$(mcookie)
-    rm -f "$XAUTHORITY"
+    : >"$XAUTHORITY"
+    # The server reads every cookie in the file; the entry for its number is
+    # added once known.
     xauth -q add :0 . "$cookie"
     exec {display_fd}<> <(:)
     setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
     echo $! >"$build/run-xvfb.pid"
-    # A run that fails from here on ends its X server again.
-    trap 'bash "$root/scripts/stop.sh"' EXIT
     read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
     exec {display_fd}>&-
     export DISPLAY=":$number"
     xauth -q add "$DISPLAY" . "$cookie"
     own_display=1
-    echo "no display: the radio runs in a virtual X server on $DISPLAY"
-fi
-
-export TAVOLIN_WINEPREFIX="$build/run-prefix"
-. "$root/scripts/prefix.sh"
-tavolin_fresh_prefix
-if [ -n "${own_display:-}" ]; then
-    # No window manager there: Wine should not wait for one.
-    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
-fi
-"$WINELOADER" "$build/x86_64/bin/tunercard.exe" state
-
-# The agent starts the radio from its own folder, the build's bin folder,
-# which becomes the radio's current folder (it reads its skins there), a
-# second after it sees the card.
-bin="$build/x86_64/bin"
-(cd "$build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$build/run-agent.log" 2>&1 &
-shot="$build/radio-screenshot"
-if (cd "$bin" && "$WINELOADER" window_shot.exe Vantor "$(basename "$shot").bmp" 20000 >/dev/null); then
-    mv "$bin/$(basename "$shot").bmp" "$shot.bmp"
-    /usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
-        "$shot.bmp" "$shot.png" && rm -f "$shot.bmp"
-    echo "the radio is running on display $DISPLAY; screenshot: $shot.png"
+    where="in a virtual X server of its own on $DISPLAY"
 else
-    echo "the radio's window did not appear (see $build/run-agent.log)" >&2
-    exit 1
+    where="on display $DISPLAY"
+    if [ "$run_way" != host ]; then
+        rm -f "$cookies"
+        touch "$cookies"
+        xauth nextract - "$DISPLAY" 2>/dev/null | xauth -f "$cookies" nmerge - 2>/dev/null || true
+        export XAUTHORITY="$cookies"
+    fi
 fi
+
+what="the $run_arch build under 64-bit Wine"
+[ "$run_arch" = x86_64 ] || what="the $run_arch build under 32-bit Wine ($run_way)"
+echo "starting the agent and the radio: $what, $where"
+display=(DISPLAY="$DISPLAY")
+[ -z "${XAUTHORITY:-}" ] || display+=(XAUTHORITY="$XAUTHORITY")
+tavolin_run_in "${display[@]}" bash "$root/scripts/run-radio.sh" start ${own_display:+unmanaged}
+shot="$build/radio-screenshot"
+/usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
+    "$shot.bmp" "$shot.png"
+rm -f "$shot.bmp"
 trap - EXIT
-echo "stop it with: bash scripts/stop.sh"
+
+# The commands as the user gives them, from the work tree.
+folder=
+[ "$build" = "$root/build" ] || folder="TAVOLIN_BUILD_DIR=$build "
+cat <<EOT
+screenshot: $shot.png
+pull the card (the agent closes the radio):  ${folder}bash scripts/tunercard.sh pull
+insert it (the agent starts the radio):      ${folder}bash scripts/tunercard.sh insert
+the card's state, its log of requests:       ${folder}bash scripts/tunercard.sh state   (or log)
+stop the radio, the agent, the card${own_display:+ and the X server}:  ${folder}bash scripts/stop.sh
+EOT

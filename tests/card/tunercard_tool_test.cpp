@@ -29,7 +29,7 @@ TEST_CASE("help and bad arguments")
         CHECK(help.output.find(command) != std::string::npos);
 
     const char *bad[] = {"", "frobnicate", "fail-next", "fail-next -3", "fail-next many", "fail-code 0x22002C",
-                         "fail-code 0x22002C maybe", "log --all", "pull now", "wait soon", "wait present -1",
+                         "fail-code 0x22002C maybe", "log --all", "pull now", "wait soon", "wait present -1", "wait opened -1",
                          "scenario", "fail-next 99999999999", "fail-next 4294967296", "fail-next \" -3\"",
                          "fail-code 0x122006C00 on", "wait present \" 5\""};
     for (const char *arguments : bad) {
@@ -91,6 +91,24 @@ TEST_CASE("the tool pulls, inserts, scripts and reports the card")
     int32_t frequency = 1001;
     CHECK(testing::SendRequest(handle, TUNER_SET_FREQUENCY, &frequency, 4, nullptr, 0));
     CloseHandle(handle);
+    // Opened: power on, then a volume and a frequency; a later power-on
+    // starts over.
+    uint32_t on = 1;
+    CHECK(tool("wait opened 0").exitCode == 1);
+    handle = open_tuner_interface(TunerInterfaceGuid, 0);
+    REQUIRE(handle);
+    CHECK(testing::SendRequest(handle, TUNER_SET_POWER, &on, 4, nullptr, 0));
+    uint32_t volume = 5;
+    CHECK(testing::SendRequest(handle, TUNER_SET_VOLUME, &volume, 4, nullptr, 0));
+    CHECK(tool("wait opened 0").exitCode == 1);
+    CHECK(testing::SendRequest(handle, TUNER_SET_FREQUENCY, &frequency, 4, nullptr, 0));
+    CHECK(tool("wait opened 0").exitCode == 0);
+    CHECK(testing::SendRequest(handle, TUNER_SET_POWER, &on, 4, nullptr, 0));
+    testing::ProcessResult reopened = tool("wait opened 0");
+    CHECK(reopened.exitCode == 1);
+    CHECK(reopened.output.find("no program has opened the card") != std::string::npos);
+    CloseHandle(handle);
+
     testing::ProcessResult log = tool("log --clear");
     CHECK(log.exitCode == 0);
     CHECK(log.output.find("set_frequency") != std::string::npos);

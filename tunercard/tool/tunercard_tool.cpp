@@ -38,8 +38,10 @@ const char kUsage[] =
     "  fail-code CODE on|off  make every request with CODE (decimal or 0x hex)\n"
     "                         fail, or stop that; up to 8 codes at once\n"
     "  reset                  back to the factory state and built-in stations\n"
-    "  wait present|absent [SECONDS]\n"
-    "                         wait until discovery finds the card (or no longer does)\n"
+    "  wait present|absent|opened [SECONDS]\n"
+    "                         wait until discovery finds the card (or no longer does),\n"
+    "                         or until a program has opened it: powered it on, then\n"
+    "                         sent a volume and a frequency\n"
     "  --help                 show this text\n"
     "\n"
     "Exit codes: 0 done, 1 the card or its driver is missing or refused, 2 bad arguments.\n";
@@ -141,20 +143,46 @@ bool card_discoverable()
     return true;
 }
 
+// Opened as the radio opens it: powered on, and since the last power-on a
+// volume and a frequency accepted.
+bool card_opened(tunercard::CardControlClient &control)
+{
+    CardState state;
+    std::vector<CardLogEntry> entries;
+    if (!control.GetState(&state) || !state.power || !control.ReadLog(&entries))
+        return false;
+    bool volume = false;
+    bool frequency = false;
+    for (const CardLogEntry &entry : entries) {
+        if (!entry.success)
+            continue;
+        if (entry.code == TUNER_SET_POWER)
+            volume = frequency = false;
+        volume = volume || entry.code == TUNER_SET_VOLUME;
+        frequency = frequency || entry.code == TUNER_SET_FREQUENCY;
+    }
+    return volume && frequency;
+}
+
 int wait_for(const std::vector<std::string> &args)
 {
-    if (args.size() < 2 || args.size() > 3 || (args[1] != "present" && args[1] != "absent"))
-        return usage_error("wait takes present or absent, and optionally seconds");
+    if (args.size() < 2 || args.size() > 3 || (args[1] != "present" && args[1] != "absent" && args[1] != "opened"))
+        return usage_error("wait takes present, absent or opened, and optionally seconds");
     long long seconds = 20;
     if (args.size() == 3 && !tunercard::ParseWholeNumber(args[2], 0, 3600, &seconds))
         return usage_error("wait takes 0..3600 seconds");
-    bool wanted = args[1] == "present";
+    tunercard::CardControlClient control;
+    if (args[1] == "opened" && !open_control(&control))
+        return ExitFailed;
+    const std::string &wanted = args[1];
     DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
     for (;;) {
-        if (card_discoverable() == wanted)
+        if (wanted == "opened" ? card_opened(control) : card_discoverable() == (wanted == "present"))
             return ExitOk;
         if (static_cast<LONG>(GetTickCount() - deadline) >= 0)
-            return failure(std::string("the card is still ") + (wanted ? "absent" : "present"));
+            return failure(wanted == "opened"    ? "no program has opened the card"
+                           : wanted == "present" ? "the card is still absent"
+                                                 : "the card is still present");
         Sleep(100);
     }
 }

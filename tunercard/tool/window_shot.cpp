@@ -1,6 +1,6 @@
 // window_shot: writes what the screen shows of a top-level window's client
-// area to a 24-bit BMP file. The run command and the tests use it to show
-// and keep what the radio looks like.
+// area to a 24-bit BMP file. The run command uses it to show and keep what
+// the radio looks like.
 //
 //   window_shot [--whole] [--title=TITLE] CLASS OUTPUT.bmp [TIMEOUT_MS]
 //
