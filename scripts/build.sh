@@ -17,7 +17,7 @@ cd "$root"
 build() {
     local dir=$1 arch=$2
     shift 2
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake --no-warn-unused-cli -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="cmake/$arch-w64-mingw32.cmake" -DTAVOLIN_VIRTUAL_CARD=ON "$@" >/dev/null
     cmake --build "$dir" -- -j"$(nproc)"
 }

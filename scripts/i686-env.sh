@@ -78,7 +78,9 @@ tavolin_i686_vm() {
     [ "$accel" = kvm ] && cpu=(-accel kvm -cpu host)
 
     # The job folder, shared with the VM: what to run, and its exit status.
-    job=$(mktemp -d "$build/.vm-job.XXXXXX")
+    # TAVOLIN_VM_JOB names one for a VM that stays up in the background.
+    job=${TAVOLIN_VM_JOB:-}
+    [ -n "$job" ] || job=$(mktemp -d "$build/.vm-job.XXXXXX")
     {
         printf 'root=%q\nbuild=%q\n' "$root" "$build"
         printf 'command=('
@@ -102,9 +104,11 @@ mount -t tmpfs tmpfs /dev/shm
 mount -t tmpfs tmpfs /tmp
 mount -t tmpfs tmpfs /run
 hostname tavolin-i686
-options=trans=virtio,version=9p2000.L,msize=262144,cache=loose
+options=trans=virtio,version=9p2000.L,msize=262144
 mkdir -p /run/job
+# Uncached: the host adds files to it while the VM runs.
 mount -t 9p -o $options job /run/job
+options=$options,cache=loose
 . /run/job/env
 mkdir -p "$root" "$build"
 mount -t 9p -o $options work "$root"
@@ -127,12 +131,19 @@ EOF
                  -device virtio-9p-pci,fsdev=build,mount_tag=build
                  -fsdev local,id=job,path="$job",security_model=passthrough
                  -device virtio-9p-pci,fsdev=job,mount_tag=job)
+    local qemu=(qemu-system-x86_64 "${cpu[@]}" -smp "$(nproc)" -m 3G -nodefaults -display none
+        -no-reboot -serial stdio -kernel "$kernel" -initrd "$initrd" "${share[@]}"
+        -append "root=rootfs rootfstype=9p rootflags=trans=virtio,version=9p2000.L,msize=262144,cache=loose rw fsck.mode=skip console=ttyS0 quiet loglevel=3 init=/usr/local/sbin/tavolin-vm-init")
     echo "booting the 32-bit environment in QEMU ($accel)"
+    if [ -n "${TAVOLIN_VM_JOB:-}" ]; then
+        # Its console goes to the job folder; it holds the root file
+        # system's lock, shared, for as long as it runs.
+        (exec 9<"$rootfs.lock"; flock -s 9; exec setsid "${qemu[@]}" </dev/null >"$job/console.log" 2>&1) &
+        echo $! >"$job/qemu.pid"
+        return 0
+    fi
     status=0
-    timeout 3600 qemu-system-x86_64 "${cpu[@]}" -smp "$(nproc)" -m 3G -nodefaults -display none \
-        -no-reboot -serial stdio -kernel "$kernel" -initrd "$initrd" "${share[@]}" \
-        -append "root=rootfs rootfstype=9p rootflags=trans=virtio,version=9p2000.L,msize=262144,cache=loose rw fsck.mode=skip console=ttyS0 quiet loglevel=3 init=/usr/local/sbin/tavolin-vm-init" \
-        </dev/null | sed -u 's/\r$//' || status=$?
+    timeout 3600 "${qemu[@]}" </dev/null | sed -u 's/\r$//' || status=$?
     if [ -f "$job/status" ]; then
         status=$(cat "$job/status")
     else

@@ -11,10 +11,12 @@
 #       unmanaged: the display runs no window manager.
 #   run-radio.sh stop
 #       ends every Wine process of the run prefix, when the scripts made it
+#   run-radio.sh serve FOLDER
+#       the run's VM: runs the commands the host puts into FOLDER
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/prefix.sh"
-bin="$TAVOLIN_RUN_BIN"
+bin="${TAVOLIN_RUN_BIN:-}"
 tunercard() { "$WINELOADER" "$bin/tunercard.exe" "$@"; }
 
 # Prints "radio process PID (COMMAND)" and "agent process ..." for the
@@ -32,10 +34,28 @@ process_ids() {
     done | sort
 }
 
+# serve FOLDER: in the run's VM, runs each command file put into FOLDER,
+# leaving its output and status beside it, until FOLDER/shutdown appears.
+serve() {
+    local folder=$1 request id status
+    until [ -e "$folder/shutdown" ]; do
+        for request in "$folder"/*.cmd; do
+            [ -e "$request" ] || continue
+            id=${request%.cmd}
+            status=0
+            eval "env $(cat "$request")" </dev/null >"$id.out" 2>&1 || status=$?
+            rm -f "$request"
+            echo "$status" >"$id.status"
+        done
+        sleep 0.2
+    done
+}
+
 case "${1:-}" in
     stop) tavolin_stop_prefix; exit 0 ;;
+    serve) serve "$2"; exit 0 ;;
     start) ;;
-    *) echo "usage: run-radio.sh start [unmanaged] | stop" >&2; exit 2 ;;
+    *) echo "usage: run-radio.sh start [unmanaged] | stop | serve FOLDER" >&2; exit 2 ;;
 esac
 
 tavolin_fresh_prefix "$bin"
@@ -46,11 +66,6 @@ tavolin_fresh_prefix "$bin"
 # becomes the radio's current folder (it reads its skins there), a second
 # after it sees the card. It outlives this script.
 (cd "$tavolin_build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$tavolin_build/run-agent.log" 2>&1 &
-if [ -n "${TAVOLIN_RUN_KEEPER:-}" ]; then
-    # Holds what this script was handed (the 32-bit environment's lock) for
-    # as long as the prefix's Wine runs.
-    setsid "$WINESERVER" -w </dev/null >/dev/null 2>&1 &
-fi
 tunercard wait opened 30 || {
     echo "the radio did not open the card (see $tavolin_build/run-agent.log)" >&2
     exit 1

@@ -36,37 +36,44 @@ trap 'bash "$root/scripts/stop.sh"' EXIT
 # Only programs given its cookie may use it; the 32-bit environment finds
 # the cookie in the build folder.
 cookies="$build/run-xauthority"
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    export XAUTHORITY="$cookies"
-    cookie=$(mcookie)
-    : >"$XAUTHORITY"
-    # The server reads every cookie in the file; the entry for its number is
-    # added once known.
-    xauth -q add :0 . "$cookie"
-    exec {display_fd}<> <(:)
-    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
-    echo $! >"$build/run-xvfb.pid"
-    read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
-    exec {display_fd}>&-
-    export DISPLAY=":$number"
-    xauth -q add "$DISPLAY" . "$cookie"
+display=()
+if [ "$run_way" = vm ]; then
+    # The host's display is out of the VM's reach.
     own_display=1
-    where="in a virtual X server of its own on $DISPLAY"
+    where="in the VM's own X server (process ids are the VM's)"
+    tavolin_run_boot
 else
-    where="on display $DISPLAY"
-    if [ "$run_way" != host ]; then
-        rm -f "$cookies"
-        touch "$cookies"
-        xauth nextract - "$DISPLAY" 2>/dev/null | xauth -f "$cookies" nmerge - 2>/dev/null || true
+    if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
         export XAUTHORITY="$cookies"
+        cookie=$(mcookie)
+        : >"$XAUTHORITY"
+        # The server reads every cookie in the file; the entry for its
+        # number is added once known.
+        xauth -q add :0 . "$cookie"
+        exec {display_fd}<> <(:)
+        setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
+        echo $! >"$build/run-xvfb.pid"
+        read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
+        exec {display_fd}>&-
+        export DISPLAY=":$number"
+        xauth -q add "$DISPLAY" . "$cookie"
+        own_display=1
+        where="in a virtual X server of its own on $DISPLAY"
+    else
+        where="on display $DISPLAY"
+        if [ "$run_way" = chroot ]; then
+            : >"$cookies"
+            xauth nextract - "$DISPLAY" 2>/dev/null | xauth -f "$cookies" nmerge - 2>/dev/null || true
+            export XAUTHORITY="$cookies"
+        fi
     fi
+    display=(DISPLAY="$DISPLAY")
+    [ -z "${XAUTHORITY:-}" ] || display+=(XAUTHORITY="$XAUTHORITY")
 fi
 
 what="the $run_arch build under 64-bit Wine"
 [ "$run_arch" = x86_64 ] || what="the $run_arch build under 32-bit Wine ($run_way)"
 echo "starting the agent and the radio: $what, $where"
-display=(DISPLAY="$DISPLAY")
-[ -z "${XAUTHORITY:-}" ] || display+=(XAUTHORITY="$XAUTHORITY")
 tavolin_run_in "${display[@]}" bash "$root/scripts/run-radio.sh" start ${own_display:+unmanaged}
 shot="$build/radio-screenshot"
 /usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \

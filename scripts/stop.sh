@@ -2,13 +2,13 @@
 # Ends what run.sh started, in whichever build it ran (the i686 one in the
 # 32-bit environment): every Wine process of the run prefix (the agent, the
 # radio, and with them the card's driver) when the scripts made that prefix,
-# and the virtual X server run.sh started, if any.
+# the VM it booted and the virtual X server it started, if any.
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lock.sh"
 tavolin_claim_build
 . "$root/scripts/run-env.sh"
 tavolin_run_use_last
-tavolin_run_in bash "$root/scripts/run-radio.sh" stop
+tavolin_run_end
 rm -f "$tavolin_run_mode_file"
 pid_file="$build/run-xvfb.pid"
 if [ -f "$pid_file" ]; then

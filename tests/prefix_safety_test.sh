@@ -160,7 +160,7 @@ for run in "test.sh --x86_64" "bench.sh --quick" "run.sh" "stop.sh"; do
     survives "$live" || fail "$run touched the foreign prefix"
     passed "$run leaves a foreign prefix and its wineserver alone"
 done
-grep -q "^cmake -S . -B $sbuild/x86_64 " "$calls" || fail "the scripts did not get as far as the build"
+grep -q "^cmake .*-S . -B $sbuild/x86_64 " "$calls" || fail "the scripts did not get as far as the build"
 
 # run.sh's own X server takes only clients with its cookie, and goes when
 # the run fails.
@@ -187,7 +187,7 @@ passed "stop.sh ends no X server run.sh did not start"
 # time per build folder; what a run starts shares its lock.
 : >"$calls"
 (cd "$scratch" && TAVOLIN_BUILD_DIR=rel "${scripts_env[@]}" bash "$scripts/build.sh")
-grep -q "^cmake -S . -B $scratch/rel/i686 " "$calls" || fail "a relative build folder went elsewhere: $(cat "$calls")"
+grep -q "^cmake .*-S . -B $scratch/rel/i686 " "$calls" || fail "a relative build folder went elsewhere: $(cat "$calls")"
 coproc holder { TAVOLIN_BUILD_DIR="$scratch/rel" "${scripts_env[@]}" bash -c '
     root=$1; . "$1/scripts/lock.sh"; tavolin_claim_build; bash "$1/scripts/build.sh" && echo held; read -r _' \
     hold "$(dirname "$scripts")"; }

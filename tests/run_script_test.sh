@@ -1,0 +1,82 @@
+#!/bin/bash
+# The run command as a developer meets it, on a build folder of its own with
+# the builds' programs in it (cmake is a stand-in: nothing is rebuilt): it
+# says what runs once the radio has opened the card, a second run meanwhile
+# is refused, and stop.sh ends what each mode started. Arguments: the scripts
+# folder, the x86_64 build's bin folder and, to run the i686 build as well,
+# the i686 build's bin folder.
+set -u
+scripts=$1 x86_64_bin=$2 i686_bin=${3:-}
+scratch=$(mktemp -d)
+failed=0
+fail() { echo "FAIL $*"; failed=1; }
+mkdir -p "$scratch/stand-in" "$scratch/build"
+printf '#!/bin/sh\n' >"$scratch/stand-in/cmake"
+chmod +x "$scratch/stand-in/cmake"
+# The display: none (run.sh starts its own X server) for the x86_64 build.
+no_display=(-u DISPLAY)
+run_env() {
+    env "${no_display[@]}" -u TAVOLIN_BUILD_LOCK -u TAVOLIN_WINEPREFIX PATH="$scratch/stand-in:$PATH" \
+        TAVOLIN_BUILD_DIR="$scratch/build" "$@"
+}
+trap 'run_env bash "$scripts/stop.sh"; rm -rf "$scratch"' EXIT
+for arch in x86_64 i686; do mkdir -p "$scratch/build/run-$arch"; done
+ln -s "$x86_64_bin" "$scratch/build/run-x86_64/bin"
+
+# wineserver_of PREFIX: the pid of the wineserver serving PREFIX, if any.
+wineserver_of() {
+    local pid
+    for pid in $(pgrep -x 'wineserver|wineserver64'); do
+        grep -qzxF "WINEPREFIX=$1" "/proc/$pid/environ" 2>/dev/null && echo "$pid"
+    done
+}
+
+# check_run MODE PREFIX [run.sh argument]: one run, a second one refused
+# meanwhile, then stop.sh.
+check_run() {
+    local mode=$1 prefix=$2 out="$scratch/run.out" second="$scratch/second.out" pid
+    shift 2
+    run_env bash "$scripts/run.sh" "$@" >"$out" 2>&1 &
+    local first=$!
+    timeout 120 bash -c 'until [ -s "$1" ] || ! kill -0 "$2" 2>/dev/null; do sleep 0.1; done' \
+        wait "$scratch/build/run-mode" "$first"
+    run_env bash "$scripts/run.sh" "$@" >"$second" 2>&1 && fail "$mode: a second run went ahead"
+    grep -q "another run uses $scratch/build" "$second" || fail "$mode: the second run did not say why: $(cat "$second")"
+    wait "$first" || fail "$mode: run.sh failed: $(tail -n 5 "$out")"
+    # What it says is the running system: the card opened by the radio, and
+    # the programs' processes.
+    grep -q "^power *on" "$out" && grep -q "^volume *[1-9]" "$out" || fail "$mode: the card's state is not the opened card's: $(cat "$out")"
+    for program in radio agent; do
+        pid=$(sed -n "s/^$program *process \([0-9]*\) .*/\1/p" "$out")
+        [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || fail "$mode: no running $program named ($pid)"
+        eval "${program}_pid=\$pid"
+    done
+    [ -s "$scratch/build/radio-screenshot.png" ] || fail "$mode: no screenshot"
+    grep -q "bash scripts/stop.sh" "$out" && grep -q "tunercard.sh pull" "$out" || fail "$mode: no word on how to go on"
+    local server xvfb
+    server=$(wineserver_of "$prefix")
+    [ -n "$server" ] || fail "$mode: no wineserver for $prefix"
+    xvfb=$(cat "$scratch/build/run-xvfb.pid" 2>/dev/null)
+
+    run_env bash "$scripts/stop.sh"
+    # shellcheck disable=SC2154
+    for pid in $radio_pid $agent_pid $server $xvfb; do
+        timeout 10 bash -c 'while kill -0 "$1" 2>/dev/null && ! grep -q "^State:.*Z" "/proc/$1/status"; do sleep 0.1; done' wait "$pid" ||
+            fail "$mode: process $pid still runs after stop.sh"
+    done
+    [ ! -e "$scratch/build/run-mode" ] || fail "$mode: stop.sh left the mode behind"
+    [ $failed -eq 0 ] && echo "ok   $mode: run, a second run refused, stop"
+}
+
+check_run x86_64 "$scratch/build/run-prefix"
+# The build that ships, in the 32-bit environment, on the caller's display.
+# In a VM (minutes under emulation) the process ids are the VM's: chroot only.
+no_display=()
+mode=$(run_env bash "$scripts/test-i686.sh" --mode)
+if [ -n "$i686_bin" ] && [ "$(id -u)" = 0 ] && [ "$mode" = chroot ]; then
+    ln -s "$i686_bin" "$scratch/build/run-i686/bin"
+    check_run "i686 $mode" "$scratch/build/run-prefix-i686" --i686
+else
+    echo "skipped: the i686 build (needs its bin folder, root and a chroot; mode here: $mode)"
+fi
+exit $failed
