@@ -14,12 +14,9 @@ bash "$root/scripts/stop.sh"
 
 # A display: the user's, or a virtual one of our own that stop.sh ends.
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-    exec {display_fd}<> <(:)
-    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    echo $! >"$build/run-xvfb.pid"
-    read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
-    exec {display_fd}>&-
-    export DISPLAY=":$number"
+    . "$root/scripts/display.sh"
+    tavolin_start_display
+    echo "$tavolin_xvfb_pid" >"$build/run-xvfb.pid"
     own_display=1
     echo "no display: the radio runs in a virtual X server on $DISPLAY"
 fi
