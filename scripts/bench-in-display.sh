@@ -1,7 +1,7 @@
 #!/bin/bash
 # For scripts/bench.sh: an X server of its own, a fresh prefix with the card, Wine's
 # relay trace narrowed to the two calls counted (gdi32.BitBlt and discovery's
-# SetupDiGetClassDevsA; tests/bench/radio_bench.cpp turns the trace on for the
+# SetupDiGetClassDevsA; bench/radio_bench.cpp turns the trace on for the
 # radio alone), then each measured story. Figures go to $1, the trace and the
 # stories' segment marks to $2.
 set -uo pipefail
