@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "agent_story.h"
+#include "temp_folder.h"
 
 using namespace agent_test;
 using testing::RadioProgram;
@@ -19,52 +20,27 @@ constexpr size_t LongestFittingFolder = MAX_PATH - sizeof("\\Tavolin.exe");
 // Two sibling folders deep under the temporary folder, one as long as the
 // radio's path allows and one a character longer, each holding a copy of
 // the agent under a short name ("A.exe"), so that the agent's own path still
-// fits. Removed again at the end.
-class LongFolders {
+// fits.
+class LongFolders : public testing::TempFolder {
 public:
-    LongFolders()
+    LongFolders() : TempFolder("tavolin-agent-long")
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof(temp), temp);
-        std::string parent = std::string(temp) + "tavolin-agent-long";
-        make(parent);
-        while (parent.size() + 1 + 60 < LongestFittingFolder - 20)
-            make(parent += "\\" + std::string(60, 'd'));
-        fits = parent + "\\" + std::string(LongestFittingFolder - parent.size() - 1, 'f');
-        tooLong = fits + "x";
-        make(fits);
-        make(tooLong);
-        copy(AgentPath(), fits + "\\A.exe");
-        copy(AgentPath(), tooLong + "\\A.exe");
-        copy(testing::BinDirectory() + "\\Tavolin.exe", fits + "\\Tavolin.exe");
+        std::string deep;
+        while (At(deep).size() + 60 < LongestFittingFolder - 20)
+            MakeFolder(deep += (deep.empty() ? "" : "\\") + std::string(60, 'd'));
+        const std::string fitting = deep + "\\" + std::string(LongestFittingFolder - At(deep).size() - 1, 'f');
+        fits = MakeFolder(fitting);
+        tooLong = MakeFolder(fitting + "x");
+        Copy(AgentPath(), fitting + "\\A.exe");
+        Copy(AgentPath(), fitting + "x\\A.exe");
+        Copy(testing::BinDirectory() + "\\Tavolin.exe", fitting + "\\Tavolin.exe");
         // Where a path cut at 259 characters would point.
-        copy(testing::BinDirectory() + "\\Tavolin.exe", tooLong + "\\Tavolin.ex");
+        Copy(testing::BinDirectory() + "\\Tavolin.exe", fitting + "x\\Tavolin.ex");
     }
-    virtual ~LongFolders()
-    {
-        for (auto file = files.rbegin(); file != files.rend(); ++file)
-            DeleteFileA(file->c_str());
-        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
-            RemoveDirectoryA(folder->c_str());
-    }
+    ~LongFolders() override = default;
 
     std::string fits;
     std::string tooLong;
-
-private:
-    void make(const std::string &folder)
-    {
-        REQUIRE_MESSAGE(CreateDirectoryA(folder.c_str(), nullptr), folder);
-        folders.push_back(folder);
-    }
-    void copy(const std::string &from, const std::string &to)
-    {
-        REQUIRE_MESSAGE(CopyFileA(from.c_str(), to.c_str(), FALSE), to);
-        files.push_back(to);
-    }
-
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
 };
 
 std::string image_path(DWORD processId)

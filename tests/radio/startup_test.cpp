@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "radio_story.h"
+#include "temp_folder.h"
 
 using namespace radio_test;
 using testing::RadioProgram;
@@ -248,25 +249,15 @@ TEST_CASE_FIXTURE(RadioStory, "stored group and mono mode")
 
 TEST_CASE_FIXTURE(RadioStory, "skins come from the current folder")
 {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof(temp), temp);
-    const std::string folder = std::string(temp) + "tavolin-no-lit-skin";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    testing::TempFolder folder("tavolin-no-lit-skin");
     for (const char *name : {"BK_U.bmp", "BK_P.bmp"})
-        REQUIRE(CopyFileA((testing::BinDirectory() + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE));
-    DeleteFileA((folder + "\\BK_E.bmp").c_str());
-
-    {
-        RadioProgram radio(folder);
-        REQUIRE(radio.Window());
-        // No message, no other window: the unlit keys are drawn as ever.
-        CHECK(all_show(radio, normal, {TuneUp, TuneDown, Presets[0], Groups[1]}));
-        CHECK_FALSE(ShowsSkin(radio, lit, Groups[0]));
-        CHECK(radio.Close());
-    }
-    for (const char *name : {"BK_U.bmp", "BK_P.bmp"})
-        DeleteFileA((folder + "\\" + name).c_str());
-    RemoveDirectoryA(folder.c_str());
+        folder.Copy(testing::BinDirectory() + "\\" + name, name);
+    RadioProgram radio(folder.Path());
+    REQUIRE(radio.Window());
+    // No message, no other window: the unlit keys are drawn as ever.
+    CHECK(all_show(radio, normal, {TuneUp, TuneDown, Presets[0], Groups[1]}));
+    CHECK_FALSE(ShowsSkin(radio, lit, Groups[0]));
+    CHECK(radio.Close());
 }
 
 TEST_CASE_FIXTURE(RadioStory, "a second start brings the running window forward")
