@@ -66,7 +66,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
         CHECK(testing::WaitUntil([&] { return shows_skins(radio, normal); }, 3000));
         CHECK(IsWindowVisible(FindWindowA(AgentWindowClass, nullptr)) == FALSE);
         // Further ticks change nothing, and the agent never sends a request.
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().size() == 1);
         CHECK(openers(card.Log()).size() == 1);
         CHECK(radio.Running());
@@ -112,7 +112,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
 
         // Pulled after the user closed the radio: nothing to close.
         card.Pull();
-        Sleep(PastTwoTicksMs);
+        Sleep(PastOneTickMs);
         CHECK(FindRadioWindow() == nullptr);
         CHECK(agent.Running());
 
@@ -138,7 +138,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
             [&] { return IsWindowVisible(radio.Window()) && GetForegroundWindow() == radio.Window(); },
             PastTwoTicksMs + 2000));
         CHECK(testing::WaitUntil([&] { return shows_skins(radio, normal); }, 3000));
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         CHECK(RadioWindowCount() == 1);
     }
@@ -152,7 +152,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
         REQUIRE(testing::WaitUntil([&] { return GetForegroundWindow() == other; }));
         AgentProgram agent;
         CHECK(testing::WaitUntil([&] { return GetForegroundWindow() == radio.Window(); }, PastTwoTicksMs + 2000));
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         DestroyWindow(other);
     }
@@ -160,7 +160,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
     SUBCASE("the card pulled: the radio the user started closes too")
     {
         AgentProgram agent;
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         card.Pull();
         CHECK(ClosesAtNextTick(radio));
         CHECK(agent.Descendants().empty());
@@ -185,8 +185,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
         }));
         card.Pull();
         // The window goes with its menu at the next tick, and the program ends.
-        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
-        CHECK(radio.WaitExit(10000) == 0);
+        CHECK(ClosesAtNextTick(radio));
     }
 
     SUBCASE("its About box open")
@@ -200,9 +199,8 @@ TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
             [&] { return (about = testing::FindProcessDialog(radio.ProcessId(), "About")) != nullptr; }));
         card.Pull();
         // The owned box goes with the window, and the program ends.
-        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
+        CHECK(ClosesAtNextTick(radio));
         CHECK_FALSE(IsWindow(about));
-        CHECK(radio.WaitExit(10000) == 0);
     }
 
     CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{260, 180});

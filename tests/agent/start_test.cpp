@@ -3,6 +3,7 @@
 // only when it fits the agent's 260-byte buffer.
 #include <doctest.h>
 
+#include <memory>
 #include <vector>
 
 #include "agent_story.h"
@@ -69,30 +70,37 @@ TEST_CASE_FIXTURE(AgentStory, "one agent at a time")
     RadioProgram radio(WaitForRadioWindow());
     REQUIRE(radio.Started());
 
-    SUBCASE("a second agent without arguments ends at once with 0 and changes nothing")
-    {
-        CHECK(RunAgent("") == 0);
-        CHECK(RunAgent("/x") == 0);
-        CHECK(first.Running());
-        CHECK(FindWindowA(AgentWindowClass, nullptr) == window);
-        Sleep(PastTwoTicksMs);
-        CHECK(first.Descendants() == std::vector<DWORD>{radio.ProcessId()});
-        CHECK(RadioWindowCount() == 1);
-    }
+    // A second agent without arguments ends at once with 0 and changes nothing.
+    CHECK(RunAgent("") == 0);
+    CHECK(RunAgent("/x") == 0);
+    CHECK(first.Running());
+    CHECK(FindWindowA(AgentWindowClass, nullptr) == window);
+    AwaitAgentLook();
+    CHECK(first.Descendants() == std::vector<DWORD>{radio.ProcessId()});
+    CHECK(RadioWindowCount() == 1);
 
+    // Each spelling of the switch unloads the running agent: the first, then
+    // one started anew each time (it finds the radio and starts none).
+    AgentProgram *running = &first;
+    std::unique_ptr<AgentProgram> next;
     for (const char *argument : {"/u", "/U", "/unload", "x/u"}) {
-        SUBCASE(argument)
-        {
-            CHECK(RunAgent(argument) == 0);
-            CHECK(first.WaitExit(5000) == 0);
-            CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
-            // The radio is left alone, and with no agent the card's removal
-            // no longer closes it.
-            card.Pull();
-            Sleep(PastTwoTicksMs);
-            CHECK(radio.Running());
+        CAPTURE(argument);
+        if (!running) {
+            next = std::make_unique<AgentProgram>();
+            REQUIRE(next->Window());
+            running = next.get();
         }
+        CHECK(RunAgent(argument) == 0);
+        CHECK(running->WaitExit(5000) == 0);
+        CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
+        CHECK(radio.Running());
+        running = nullptr;
     }
+    // The radio is left alone, and with no agent the card's removal no
+    // longer closes it.
+    card.Pull();
+    Sleep(PastOneTickMs);
+    CHECK(radio.Running());
 }
 
 TEST_CASE_FIXTURE(AgentStory, "\"/u\" with no agent running ends at once with 0")
@@ -100,7 +108,7 @@ TEST_CASE_FIXTURE(AgentStory, "\"/u\" with no agent running ends at once with 0"
     AgentProgram agent("/U");
     CHECK(agent.WaitExit(5000) == 0);
     CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
-    Sleep(PastTwoTicksMs);
+    Sleep(PastOneTickMs);
     CHECK(agent.Descendants().empty());
     CHECK(FindRadioWindow() == nullptr);
 }
@@ -129,7 +137,7 @@ TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path"
             REQUIRE(radio.Started());
         }
         AgentProgram agent("", folders.tooLong + "\\A.exe");
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Running());
         CHECK(agent.Descendants().empty());
         CHECK(FindRadioWindow() == nullptr);
@@ -139,7 +147,7 @@ TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path"
         card.Pull();
         CHECK(ClosesAtNextTick(radio));
         card.Insert();
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         CHECK(FindRadioWindow() == nullptr);
         CHECK(RunAgent("/u") == 0);

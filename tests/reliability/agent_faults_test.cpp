@@ -71,7 +71,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio hung when the card goes")
     card.ClearLog();
     card.Pull();
     // The agent's close waits on the radio, which sends and closes nothing.
-    Sleep(PastTwoTicksMs);
+    Sleep(PastOneTickMs);
     CHECK(radio.Running());
     CHECK(agent.Running());
     CHECK(card.State().openHandles == 1);

@@ -49,9 +49,9 @@ TEST_CASE_FIXTURE(AgentStory, "an agent in a folder with a very long path")
         // It starts no radio (there is none beside it), and the card going
         // and coming back does not trouble it.
         card.Pull();
-        Sleep(PastTwoTicksMs);
+        Sleep(PastOneTickMs);
         card.Insert();
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Running());
         CHECK(RadioWindowCount() == 0);
         CHECK(RunAgent("/u") == 0);
