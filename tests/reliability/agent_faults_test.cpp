@@ -43,17 +43,6 @@ private:
     bool held = false;
 };
 
-// Waits until the new radio has the RDS lamp lit, then opens its RDS window.
-HWND open_rds_window(AgentStory &story, RadioProgram &radio)
-{
-    if (!WaitForSkin(radio, story.lit, Rds, 5000))
-        return nullptr;
-    radio.Click(Middle(Rds).x, Middle(Rds).y);
-    HWND rds = nullptr;
-    testing::WaitUntil([&] { return (rds = testing::FindProcessDialog(radio.ProcessId(), "RDS")) != nullptr; });
-    return rds;
-}
-
 } // namespace
 
 TEST_CASE_FIXTURE(AgentStory, "the radio hung when the card goes")
@@ -128,7 +117,7 @@ TEST_CASE_FIXTURE(AgentStory, "card cycles with the agent, the radio and its RDS
                              AwaitRequestsWith(TUNER_SET_FREQUENCY, RdsStation, 1).size() >= 1;
         CHECK(retuned);
         CHECK(RadioWindowCount() == 1);
-        HWND rds = open_rds_window(*this, radio);
+        HWND rds = OpenRdsWindow(radio);
         CHECK(rds);
         restarted += retuned && rds;
         if (cycle == 0) // the agent's first round made whatever it keeps
