@@ -42,18 +42,25 @@ TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
     {
         radio.Tap('A');
         CHECK(WaitForSkin(radio, lit, AutoSearch));
+        radio.Settle();
+        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
+        // Right now searches instead of stepping.
         radio.Tap(VK_RIGHT);
-        AwaitRequests(TUNER_SEEK, 1);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 1).size() >= 1);
+        CHECK(testing::Only(card.Log(), TUNER_SET_FREQUENCY, 881).empty());
         REQUIRE(radio.Close());
         CHECK(settings.Number("AutoSearch") == 1);
     }
 
     SUBCASE("R does nothing while no RDS is received")
     {
-        radio.KeyDown('R');
+        const testing::WindowCensus before = testing::CountProcessWindows(radio.ProcessId());
+        radio.Tap('R');
         radio.Settle();
+        CHECK(testing::FindProcessDialog(radio.ProcessId(), "RDS") == nullptr);
+        CHECK(testing::CountProcessWindows(radio.ProcessId()).all == before.all);
         CHECK(ShowsSkin(radio, normal, Rds));
-        radio.KeyUp('R');
+        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
     }
 
     SUBCASE("a shortcut pressed while another is held does nothing; its key-up frees the latch")

@@ -38,7 +38,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
     {
         const testing::ClientShot before = radio.Shot();
         radio.Click(three.x, three.y);
-        AwaitRequests(TUNER_SET_MUTE, 2);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 2).size() >= 2);
         radio.Settle();
         CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
         const std::vector<CardLogEntry> tunes = testing::Only(card.Log(), TUNER_SET_FREQUENCY);
@@ -57,7 +57,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
     SUBCASE("with the mute button lit the sound is never turned on")
     {
         radio.Click(Middle(Mute).x, Middle(Mute).y);
-        AwaitRequests(TUNER_SET_MUTE, 1);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 1).size() >= 1);
         REQUIRE(WaitForSkin(radio, lit, Mute));
         CHECK(ShowsSkin(radio, lit, MuteLamp));
         card.ClearLog();
@@ -84,7 +84,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
     {
         REQUIRE(radio.Activate());
         radio.Tap('3');
-        AwaitRequests(TUNER_SET_MUTE, 2);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 2).size() >= 2);
         radio.Settle();
         CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
     }
@@ -93,7 +93,7 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
     {
         REQUIRE(radio.Activate());
         radio.Tap(VK_NUMPAD3);
-        AwaitRequests(TUNER_SET_MUTE, 2);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 2).size() >= 2);
         radio.Settle();
         CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
     }
@@ -159,10 +159,10 @@ TEST_CASE_FIXTURE(RadioStory, "storing a preset by holding it")
     SUBCASE("with the mute button lit: stored and recalled without sound")
     {
         radio.Click(Middle(Mute).x, Middle(Mute).y);
-        AwaitRequests(TUNER_SET_MUTE, 1);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 1).size() >= 1);
         card.ClearLog();
         radio.Press(three.x, three.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2, 8000);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 2, 8000).size() >= 2);
         radio.Release();
         radio.Settle();
         const std::vector<std::string> expected = {"set_frequency(951)", "set_frequency(953)"};

@@ -76,9 +76,9 @@ TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
                         Presets[0], Presets[1], Presets[2], Presets[3], Presets[4], Presets[5], Groups[1],
                         Groups[2]}));
         CHECK(ShowsSkin(radio, lit, Groups[0]));
-        // The dial shows the thumb at 88.0 and the bare USA strip right of it.
-        const RECT thumb = ScaleThumb(880, 880, 1080);
-        CHECK(thumb.left == 0);
+        // The dial shows the 22-pixel thumb at 88.0, the left end, and the
+        // bare USA strip right of it.
+        const RECT thumb = {0, Scale.top, 22, Scale.bottom};
         CHECK(ShowsSkin(radio, normal, {thumb.right, Scale.top, 240, Scale.bottom}));
         CHECK_FALSE(ShowsSkin(radio, normal, thumb));
         // The read-out shows digits: it is not the bare skin.
@@ -177,9 +177,9 @@ TEST_CASE_FIXTURE(RadioStory, "stored band plans")
         CHECK(std::find(commands.begin(), commands.end(), "set_frequency(910)") != commands.end());
         CHECK(std::find(commands.begin(), commands.end(), "set_band(2)") != commands.end());
         // The strip left of the thumb (at the top end) is the pressed skin's Japan dial.
-        const RECT thumb = ScaleThumb(910, 760, 910);
-        CHECK(thumb.left == 218);
+        const RECT thumb = {218, Scale.top, 240, Scale.bottom};
         CHECK(ShowsSkin(radio, pressed, {0, ScaleStrip.top, thumb.left, ScaleStrip.bottom}));
+        CHECK_FALSE(ShowsSkin(radio, pressed, thumb));
         REQUIRE(radio.Close());
         CHECK(settings.Number("CurrentFrequency") == 910);
         CHECK(settings.Number("RadioSystem") == 3);
