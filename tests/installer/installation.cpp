@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "child_process.h"
 #include "radio_program.h"
 #include "virtual_card.h"
 
@@ -16,40 +17,6 @@ namespace installer_test {
 namespace {
 
 constexpr DWORD SetupTimeoutMs = 120000;
-
-// Starts `commandLine` suspended in `job` (when given), then lets it run.
-bool start(const std::string &commandLine, HANDLE job, PROCESS_INFORMATION &process)
-{
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    if (job)
-        AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
-    return true;
-}
-
-int finish(PROCESS_INFORMATION &process)
-{
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, SetupTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
-DWORD active_processes(HANDLE job)
-{
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
-                                   nullptr))
-        return 0;
-    return accounting.ActiveProcesses;
-}
 
 std::string lower(std::string text)
 {
@@ -91,32 +58,17 @@ std::string ShortcutPath()
 int Install(const std::string &folder)
 {
     // /D takes the rest of the command line, unquoted, and must come last.
-    std::string commandLine = "\"" + SetupPath() + "\" /S";
-    if (!folder.empty())
-        commandLine += " /D=" + folder;
-    PROCESS_INFORMATION process = {};
-    if (!start(commandLine, nullptr, process))
-        return -1;
-    return finish(process);
+    testing::ChildProcess setup(SetupPath(), folder.empty() ? "/S" : "/S /D=" + folder);
+    return setup.WaitExit(SetupTimeoutMs);
 }
 
 int Uninstall(const std::string &folder, const std::string &arguments)
 {
     // The uninstaller copies itself out of the folder it removes and hands
-    // over to the copy: the job follows both.
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + folder + "\\uninstall.exe\" /S";
-    if (!arguments.empty())
-        commandLine += " " + arguments;
-    int code = -1;
-    if (start(commandLine, job, process)) {
-        code = finish(process);
-        if (!testing::WaitUntil([job] { return active_processes(job) == 0; }, SetupTimeoutMs))
-            code = -1;
-    }
-    CloseHandle(job);
-    return code;
+    // over to the copy: the child's job follows both.
+    testing::ChildProcess uninstaller(folder + "\\uninstall.exe", arguments.empty() ? "/S" : "/S " + arguments);
+    const int code = uninstaller.WaitExit(SetupTimeoutMs);
+    return testing::WaitUntil([&] { return uninstaller.ActiveProcesses() == 0; }, SetupTimeoutMs) ? code : -1;
 }
 
 bool FileExists(const std::string &path)

@@ -6,6 +6,7 @@
 // radio (which saves once more) and removes the rest.
 #include <doctest.h>
 
+#include "child_process.h"
 #include "installation.h"
 #include "radio_story.h"
 
@@ -39,16 +40,9 @@ bool start_agent(const std::string &program)
 {
     char systemFolder[MAX_PATH] = {};
     GetSystemDirectoryA(systemFolder, MAX_PATH);
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, systemFolder, &startup,
-                        &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return testing::WaitUntil([] { return AgentWindow() != nullptr; });
+    testing::ChildProcess agent(program, "", systemFolder);
+    agent.LetGo();
+    return agent.Started() && testing::WaitUntil([] { return AgentWindow() != nullptr; });
 }
 
 } // namespace

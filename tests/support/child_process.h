@@ -19,7 +19,7 @@ public:
                  const std::string &currentDirectory = std::string());
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
-    // Ends the child if it still runs; what it started runs on.
+    // Ends the child if it still runs (unless let go); what it started runs on.
     virtual ~ChildProcess();
 
     bool Started() const { return started; }
@@ -29,9 +29,14 @@ public:
     int WaitExit(DWORD timeoutMs = 10000);
     // The ids of the processes it and they started so far, oldest first.
     std::vector<DWORD> Descendants();
+    // How many of it and them still run.
+    DWORD ActiveProcesses() const;
+    // Leaves the child running when this object ends.
+    void LetGo() { keep = true; }
 
 private:
     bool started = false;
+    bool keep = false;
     HANDLE job = nullptr;
     HANDLE port = nullptr;
     PROCESS_INFORMATION process = {};
