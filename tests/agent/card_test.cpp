@@ -55,7 +55,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
     REQUIRE(radio.Started());
     REQUIRE(testing::WaitUntil([&] { return !card.Log().empty(); }));
 
-    SUBCASE("the radio starts a second later, in the agent's folder, showing its skins")
+    SUBCASE("the radio starts a second later with the agent's folder's skins, and goes and comes with the card")
     {
         const double delay = Since(start, card.Log().front());
         CHECK(delay >= 990.0);
@@ -70,10 +70,9 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
         CHECK(agent.Descendants().size() == 1);
         CHECK(openers(card.Log()).size() == 1);
         CHECK(radio.Running());
-    }
 
-    SUBCASE("the card pulled: the radio closes through its shutdown; put back: the radio starts again")
-    {
+        // The card pulled: the radio closes through its shutdown; put back:
+        // the radio starts again.
         radio.Settle();
         SetWindowPos(radio.Window(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         radio.Settle();

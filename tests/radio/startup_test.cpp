@@ -35,10 +35,11 @@ bool all_show(const RadioProgram &radio, const testing::SkinImage &skin, std::in
 
 TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
 {
+    // One start, looked at in turn.
     RadioProgram radio;
     REQUIRE(radio.Window());
 
-    SUBCASE("the card is opened, set up from the defaults, then tuned again by the first watch tick")
+    // The card is opened, set up from the defaults, then tuned again by the first watch tick.
     {
         REQUIRE(testing::WaitUntil([&] { return testing::Only(card.Log(), TUNER_SET_FREQUENCY).size() >= 2; }));
         std::vector<std::string> requests = without_timed_queries(card.Log());
@@ -59,7 +60,7 @@ TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
         CHECK(gap < 600.0);
     }
 
-    SUBCASE("the client area is 240 x 268 and shows the skins")
+    // The client area is 240 x 268 and shows the skins.
     {
         RECT client = {};
         GetClientRect(radio.Window(), &client);
@@ -85,7 +86,7 @@ TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
         CHECK_FALSE(ShowsSkin(radio, normal, Readout));
     }
 
-    SUBCASE("the defaults are stored at exit")
+    // The defaults are stored at exit.
     {
         REQUIRE(radio.Close());
         CHECK(settings.Number("CurrentFrequency") == 880);
