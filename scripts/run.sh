@@ -21,14 +21,11 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     cookie=$(mcookie)
     rm -f "$XAUTHORITY"
     xauth -q add :0 . "$cookie"
-    exec {display_fd}<> <(:)
-    setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
-    echo $! >"$build/run-xvfb.pid"
+    . "$root/scripts/display.sh"
+    tavolin_start_display -auth "$XAUTHORITY" || { tavolin_stop_display; exit 1; }
+    echo "$tavolin_xvfb_pid" >"$build/run-xvfb.pid"
     # A run that fails from here on ends its X server again.
     trap 'bash "$root/scripts/stop.sh"' EXIT
-    read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
-    exec {display_fd}>&-
-    export DISPLAY=":$number"
     xauth -q add "$DISPLAY" . "$cookie"
     own_display=1
     echo "no display: the radio runs in a virtual X server on $DISPLAY"

@@ -41,10 +41,11 @@ if [ "${1:-}" = --mode ]; then
 fi
 tavolin_need_root "entering the 32-bit environment (chroot or VM)" || exit 1
 
-# What runs inside: Xvfb, then the fresh win32 prefix with the card and ctest.
+# What runs inside: an X server of its own, then the fresh win32 prefix with
+# the card and ctest.
 inner=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
        TAVOLIN_WINE_ARCH=win32 TAVOLIN_BUILD_DIR="$build" WINEDEBUG="${WINEDEBUG:--all}"
-       xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/scripts/test-in-display.sh" "$@")
+       bash "$root/scripts/test-in-display.sh" "$@")
 
 run_chroot() {
     local rootfs
