@@ -1,7 +1,7 @@
 #!/bin/bash
-# Runs inside Xvfb for scripts/bench.sh: a fresh prefix with the card, Wine's
+# For scripts/bench.sh: an X server of its own, a fresh prefix with the card, Wine's
 # relay trace narrowed to the two calls counted (gdi32.BitBlt and discovery's
-# SetupDiGetClassDevsA; tests/bench/radio_bench.cpp turns the trace on for the
+# SetupDiGetClassDevsA; bench/radio_bench.cpp turns the trace on for the
 # radio alone), then each measured story. Figures go to $1, the trace and the
 # stories' segment marks to $2.
 set -uo pipefail
@@ -11,7 +11,9 @@ figures=$1
 relay=$2
 export TAVOLIN_WINEPREFIX="$build/bench-prefix"
 . "$root/scripts/prefix.sh"
-trap tavolin_stop_prefix EXIT
+. "$root/scripts/display.sh"
+trap 'tavolin_stop_prefix; tavolin_stop_display' EXIT
+tavolin_start_display || exit 1
 tavolin_fresh_prefix || exit 1
 "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null

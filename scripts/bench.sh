@@ -24,7 +24,7 @@ figures="$build/bench/figures.txt"
 relay="$build/bench/relay.log"
 : >"$figures"
 : >"$relay"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/scripts/bench-in-display.sh" "$figures" "$relay" ||
+bash "$root/scripts/bench-in-display.sh" "$figures" "$relay" ||
     echo "some measurements did not finish; the table shows what was measured" >&2
 objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
 python3 "$root/scripts/bench_report.py" "$objdump" "$build/i686/bin" "$figures" "$relay" "$output" x86_64

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Turns one bench run into the table: the sizes of the i686 executables,
-and the figures and relay trace that tests/bench/radio_bench.cpp left.
+and the figures and relay trace that bench/radio_bench.cpp left.
 
     bench_report.py OBJDUMP I686_BIN FIGURES RELAY_LOG OUTPUT_MD RUNTIME_ARCH
 """

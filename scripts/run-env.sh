@@ -33,13 +33,13 @@ tavolin_run_vm_up() {
         tr '\0' '\n' 2>/dev/null <"/proc/$pid/cmdline" | grep -qF -- "path=$tavolin_run_vm,"
 }
 
-# Boots the run's VM, in the background, with its own X server.
+# Boots the run's VM, in the background.
 tavolin_run_boot() {
     rm -rf -- "$tavolin_run_vm"
     mkdir -p "$tavolin_run_vm"
     . "$root/scripts/i686-env.sh"
     TAVOLIN_VM_JOB="$tavolin_run_vm" tavolin_i686_enter vm "${tavolin_i686_env[@]}" \
-        xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/scripts/run-radio.sh" serve "$tavolin_run_vm"
+        bash "$root/scripts/run-radio.sh" serve "$tavolin_run_vm"
 }
 
 # tavolin_run_in [VARIABLE=VALUE...] COMMAND...: runs COMMAND beside the

@@ -34,10 +34,14 @@ process_ids() {
     done | sort
 }
 
-# serve FOLDER: in the run's VM, runs each command file put into FOLDER,
-# leaving its output and status beside it, until FOLDER/shutdown appears.
+# serve FOLDER: in the run's VM, in an X server of its own, runs each
+# command file put into FOLDER, leaving its output and status beside it,
+# until FOLDER/shutdown appears.
 serve() {
     local folder=$1 request id status
+    . "$root/scripts/display.sh"
+    tavolin_start_display
+    trap tavolin_stop_display EXIT
     until [ -e "$folder/shutdown" ]; do
         for request in "$folder"/*.cmd; do
             [ -e "$request" ] || continue

@@ -50,12 +50,9 @@ else
         # The server reads every cookie in the file; the entry for its
         # number is added once known.
         xauth -q add :0 . "$cookie"
-        exec {display_fd}<> <(:)
-        setsid Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" >/dev/null 2>&1 &
-        echo $! >"$build/run-xvfb.pid"
-        read -r -t 10 number <&"$display_fd" || { echo "Xvfb did not start" >&2; exit 1; }
-        exec {display_fd}>&-
-        export DISPLAY=":$number"
+        . "$root/scripts/display.sh"
+        tavolin_start_display -auth "$XAUTHORITY" || { tavolin_stop_display; exit 1; }
+        echo "$tavolin_xvfb_pid" >"$build/run-xvfb.pid"
         xauth -q add "$DISPLAY" . "$cookie"
         own_display=1
         where="in a virtual X server of its own on $DISPLAY"

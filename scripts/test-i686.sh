@@ -16,6 +16,6 @@ if [ "${1:-}" = --mode ]; then
     exit 0
 fi
 echo "i686 tests under 32-bit Wine, mode: $mode"
-# Inside: Xvfb, then the fresh win32 prefix with the card and ctest.
-tavolin_i686_enter "$mode" "${tavolin_i686_env[@]}" \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/scripts/test-in-display.sh" "$@"
+# Inside: an X server of its own, then the fresh win32 prefix with the card
+# and ctest.
+tavolin_i686_enter "$mode" "${tavolin_i686_env[@]}" bash "$root/scripts/test-in-display.sh" "$@"

@@ -95,6 +95,8 @@ typedef struct CardState {
     uint32_t stationCount;
     uint64_t logTotal;      /* requests logged since the last clear */
     int64_t counterFrequency; /* ticks per second of the log time stamps */
+    uint32_t opens;         /* tuner handles ever opened: a watcher's looks show here */
+    uint32_t reserved;
 } CardState;
 
 typedef struct CardLogEntry {

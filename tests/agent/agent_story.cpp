@@ -74,7 +74,20 @@ int RadioWindowCount()
 
 bool ClosesAtNextTick(testing::RadioProgram &radio)
 {
-    return testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs) && radio.WaitExit() == 0;
+    const bool gone = testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs);
+    const int exitCode = radio.WaitExit();
+    if (!gone || exitCode != 0)
+        MESSAGE("the radio closing at the agent's next tick: its window " << (gone ? "went" : "stayed")
+                                                                         << ", exit code " << exitCode);
+    return gone && exitCode == 0;
+}
+
+void AgentStory::AwaitAgentLook()
+{
+    const uint32_t before = card.State().opens;
+    uint32_t opens = before;
+    REQUIRE_MESSAGE(testing::WaitUntil([&] { return (opens = card.State().opens) >= before + 2; }, 2 * TickMs + 3000),
+                    "awaiting the agent's next look: the card was opened " << opens - before << " times, not 2");
 }
 
 AgentStory::~AgentStory()

@@ -13,8 +13,11 @@
 namespace agent_test {
 
 constexpr char AgentWindowClass[] = "Agent_Tavolin";
-// The agent looks once a second; a story waits a little longer than a tick.
+// The agent looks once a second. With the card in, a story waits for its
+// looks on the card (AwaitAgentLook); with the card out they leave no trace,
+// and a story that checks that nothing happens waits one look and a margin.
 constexpr DWORD TickMs = 1000;
+constexpr DWORD PastOneTickMs = TickMs + 300;
 constexpr DWORD PastTwoTicksMs = 2 * TickMs + 500;
 
 std::string AgentPath();
@@ -50,6 +53,10 @@ public:
     AgentStory() = default;
     // Unloads an agent still running and closes a radio still open.
     ~AgentStory() override;
+    // Returns once the agent has looked at the inserted card again and done
+    // what that look called for: the card counts every open, and the agent
+    // opens it anew only when its previous look is over.
+    void AwaitAgentLook();
 };
 
 } // namespace agent_test

@@ -55,7 +55,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
     REQUIRE(radio.Started());
     REQUIRE(testing::WaitUntil([&] { return !card.Log().empty(); }));
 
-    SUBCASE("the radio starts a second later, in the agent's folder, showing its skins")
+    SUBCASE("the radio starts a second later with the agent's folder's skins, and goes and comes with the card")
     {
         const double delay = Since(start, card.Log().front());
         CHECK(delay >= 990.0);
@@ -66,14 +66,13 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
         CHECK(testing::WaitUntil([&] { return shows_skins(radio, normal); }, 3000));
         CHECK(IsWindowVisible(FindWindowA(AgentWindowClass, nullptr)) == FALSE);
         // Further ticks change nothing, and the agent never sends a request.
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().size() == 1);
         CHECK(openers(card.Log()).size() == 1);
         CHECK(radio.Running());
-    }
 
-    SUBCASE("the card pulled: the radio closes through its shutdown; put back: the radio starts again")
-    {
+        // The card pulled: the radio closes through its shutdown; put back:
+        // the radio starts again.
         radio.Settle();
         SetWindowPos(radio.Window(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         radio.Settle();
@@ -112,7 +111,7 @@ TEST_CASE_FIXTURE(AgentStory, "the card is in and no radio runs")
 
         // Pulled after the user closed the radio: nothing to close.
         card.Pull();
-        Sleep(PastTwoTicksMs);
+        Sleep(PastOneTickMs);
         CHECK(FindRadioWindow() == nullptr);
         CHECK(agent.Running());
 
@@ -138,7 +137,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
             [&] { return IsWindowVisible(radio.Window()) && GetForegroundWindow() == radio.Window(); },
             PastTwoTicksMs + 2000));
         CHECK(testing::WaitUntil([&] { return shows_skins(radio, normal); }, 3000));
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         CHECK(RadioWindowCount() == 1);
     }
@@ -152,7 +151,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
         REQUIRE(testing::WaitUntil([&] { return GetForegroundWindow() == other; }));
         AgentProgram agent;
         CHECK(testing::WaitUntil([&] { return GetForegroundWindow() == radio.Window(); }, PastTwoTicksMs + 2000));
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         DestroyWindow(other);
     }
@@ -160,7 +159,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio already runs when the agent starts")
     SUBCASE("the card pulled: the radio the user started closes too")
     {
         AgentProgram agent;
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         card.Pull();
         CHECK(ClosesAtNextTick(radio));
         CHECK(agent.Descendants().empty());
@@ -185,8 +184,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
         }));
         card.Pull();
         // The window goes with its menu at the next tick, and the program ends.
-        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
-        CHECK(radio.WaitExit(10000) == 0);
+        CHECK(ClosesAtNextTick(radio));
     }
 
     SUBCASE("its About box open")
@@ -200,9 +198,8 @@ TEST_CASE_FIXTURE(AgentStory, "the radio in a modal loop when the card goes")
             [&] { return (about = testing::FindProcessDialog(radio.ProcessId(), "About")) != nullptr; }));
         card.Pull();
         // The owned box goes with the window, and the program ends.
-        CHECK(testing::WaitUntil([&] { return !IsWindow(radio.Window()); }, PastTwoTicksMs));
+        CHECK(ClosesAtNextTick(radio));
         CHECK_FALSE(IsWindow(about));
-        CHECK(radio.WaitExit(10000) == 0);
     }
 
     CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{260, 180});

@@ -3,9 +3,11 @@
 // only when it fits the agent's 260-byte buffer.
 #include <doctest.h>
 
+#include <memory>
 #include <vector>
 
 #include "agent_story.h"
+#include "temp_folder.h"
 
 using namespace agent_test;
 using testing::RadioProgram;
@@ -19,52 +21,27 @@ constexpr size_t LongestFittingFolder = MAX_PATH - sizeof("\\Tavolin.exe");
 // Two sibling folders deep under the temporary folder, one as long as the
 // radio's path allows and one a character longer, each holding a copy of
 // the agent under a short name ("A.exe"), so that the agent's own path still
-// fits. Removed again at the end.
-class LongFolders {
+// fits.
+class LongFolders : public testing::TempFolder {
 public:
-    LongFolders()
+    LongFolders() : TempFolder("tavolin-agent-long")
     {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof(temp), temp);
-        std::string parent = std::string(temp) + "tavolin-agent-long";
-        make(parent);
-        while (parent.size() + 1 + 60 < LongestFittingFolder - 20)
-            make(parent += "\\" + std::string(60, 'd'));
-        fits = parent + "\\" + std::string(LongestFittingFolder - parent.size() - 1, 'f');
-        tooLong = fits + "x";
-        make(fits);
-        make(tooLong);
-        copy(AgentPath(), fits + "\\A.exe");
-        copy(AgentPath(), tooLong + "\\A.exe");
-        copy(testing::BinDirectory() + "\\Tavolin.exe", fits + "\\Tavolin.exe");
+        std::string deep;
+        while (At(deep).size() + 60 < LongestFittingFolder - 20)
+            MakeFolder(deep += (deep.empty() ? "" : "\\") + std::string(60, 'd'));
+        const std::string fitting = deep + "\\" + std::string(LongestFittingFolder - At(deep).size() - 1, 'f');
+        fits = MakeFolder(fitting);
+        tooLong = MakeFolder(fitting + "x");
+        Copy(AgentPath(), fitting + "\\A.exe");
+        Copy(AgentPath(), fitting + "x\\A.exe");
+        Copy(testing::BinDirectory() + "\\Tavolin.exe", fitting + "\\Tavolin.exe");
         // Where a path cut at 259 characters would point.
-        copy(testing::BinDirectory() + "\\Tavolin.exe", tooLong + "\\Tavolin.ex");
+        Copy(testing::BinDirectory() + "\\Tavolin.exe", fitting + "x\\Tavolin.ex");
     }
-    virtual ~LongFolders()
-    {
-        for (auto file = files.rbegin(); file != files.rend(); ++file)
-            DeleteFileA(file->c_str());
-        for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
-            RemoveDirectoryA(folder->c_str());
-    }
+    ~LongFolders() override = default;
 
     std::string fits;
     std::string tooLong;
-
-private:
-    void make(const std::string &folder)
-    {
-        REQUIRE_MESSAGE(CreateDirectoryA(folder.c_str(), nullptr), folder);
-        folders.push_back(folder);
-    }
-    void copy(const std::string &from, const std::string &to)
-    {
-        REQUIRE_MESSAGE(CopyFileA(from.c_str(), to.c_str(), FALSE), to);
-        files.push_back(to);
-    }
-
-    std::vector<std::string> folders;
-    std::vector<std::string> files;
 };
 
 std::string image_path(DWORD processId)
@@ -93,30 +70,37 @@ TEST_CASE_FIXTURE(AgentStory, "one agent at a time")
     RadioProgram radio(WaitForRadioWindow());
     REQUIRE(radio.Started());
 
-    SUBCASE("a second agent without arguments ends at once with 0 and changes nothing")
-    {
-        CHECK(RunAgent("") == 0);
-        CHECK(RunAgent("/x") == 0);
-        CHECK(first.Running());
-        CHECK(FindWindowA(AgentWindowClass, nullptr) == window);
-        Sleep(PastTwoTicksMs);
-        CHECK(first.Descendants() == std::vector<DWORD>{radio.ProcessId()});
-        CHECK(RadioWindowCount() == 1);
-    }
+    // A second agent without arguments ends at once with 0 and changes nothing.
+    CHECK(RunAgent("") == 0);
+    CHECK(RunAgent("/x") == 0);
+    CHECK(first.Running());
+    CHECK(FindWindowA(AgentWindowClass, nullptr) == window);
+    AwaitAgentLook();
+    CHECK(first.Descendants() == std::vector<DWORD>{radio.ProcessId()});
+    CHECK(RadioWindowCount() == 1);
 
+    // Each spelling of the switch unloads the running agent: the first, then
+    // one started anew each time (it finds the radio and starts none).
+    AgentProgram *running = &first;
+    std::unique_ptr<AgentProgram> next;
     for (const char *argument : {"/u", "/U", "/unload", "x/u"}) {
-        SUBCASE(argument)
-        {
-            CHECK(RunAgent(argument) == 0);
-            CHECK(first.WaitExit(5000) == 0);
-            CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
-            // The radio is left alone, and with no agent the card's removal
-            // no longer closes it.
-            card.Pull();
-            Sleep(PastTwoTicksMs);
-            CHECK(radio.Running());
+        CAPTURE(argument);
+        if (!running) {
+            next = std::make_unique<AgentProgram>();
+            REQUIRE(next->Window());
+            running = next.get();
         }
+        CHECK(RunAgent(argument) == 0);
+        CHECK(running->WaitExit(5000) == 0);
+        CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
+        CHECK(radio.Running());
+        running = nullptr;
     }
+    // The radio is left alone, and with no agent the card's removal no
+    // longer closes it.
+    card.Pull();
+    Sleep(PastOneTickMs);
+    CHECK(radio.Running());
 }
 
 TEST_CASE_FIXTURE(AgentStory, "\"/u\" with no agent running ends at once with 0")
@@ -124,7 +108,7 @@ TEST_CASE_FIXTURE(AgentStory, "\"/u\" with no agent running ends at once with 0"
     AgentProgram agent("/U");
     CHECK(agent.WaitExit(5000) == 0);
     CHECK(FindWindowA(AgentWindowClass, nullptr) == nullptr);
-    Sleep(PastTwoTicksMs);
+    Sleep(PastOneTickMs);
     CHECK(agent.Descendants().empty());
     CHECK(FindRadioWindow() == nullptr);
 }
@@ -153,7 +137,7 @@ TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path"
             REQUIRE(radio.Started());
         }
         AgentProgram agent("", folders.tooLong + "\\A.exe");
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Running());
         CHECK(agent.Descendants().empty());
         CHECK(FindRadioWindow() == nullptr);
@@ -163,7 +147,7 @@ TEST_CASE_FIXTURE(AgentStory, "an agent folder at the limit of the radio's path"
         card.Pull();
         CHECK(ClosesAtNextTick(radio));
         card.Insert();
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Descendants().empty());
         CHECK(FindRadioWindow() == nullptr);
         CHECK(RunAgent("/u") == 0);

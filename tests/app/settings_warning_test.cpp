@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
+#include "radio_program.h"
 #include "registry_key.h"
 #include "settings_probe.h"
 #include "virtual_card.h"
@@ -18,66 +20,6 @@ const char LockedPath[] = "Software\\TavolinTests\\Locked";
 const int MessageTextId = 0xFFFF; // the static text of a message box
 const char DialogClass[] = "#32770";
 
-class Child {
-public:
-    explicit Child(const std::string &commandLine)
-    {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        std::vector<char> line(commandLine.begin(), commandLine.end());
-        line.push_back('\0');
-        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                  &process_) != 0;
-    }
-    virtual ~Child()
-    {
-        if (!started_)
-            return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(process_.hProcess, 1);
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    bool Started() const { return started_; }
-    DWORD Id() const { return process_.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-    // The exit code, or -1 when it has not ended within the time.
-    int Wait(DWORD timeoutMs) const
-    {
-        if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<int>(code);
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_ = {};
-};
-
-struct WindowSearch {
-    DWORD processId;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindowOf(HWND window, LPARAM parameter)
-{
-    auto *search = reinterpret_cast<WindowSearch *>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> VisibleWindowsOf(DWORD processId)
-{
-    WindowSearch search = {processId, {}};
-    EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 BOOL CALLBACK CollectChild(HWND window, LPARAM parameter)
 {
     reinterpret_cast<std::vector<HWND> *>(parameter)->push_back(window);
@@ -89,60 +31,6 @@ std::string ClassOf(HWND window)
     char name[64] = {};
     GetClassNameA(window, name, sizeof(name));
     return name;
-}
-
-std::string TextOf(HWND window)
-{
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-HWND WaitForWindowOf(DWORD processId, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    do {
-        std::vector<HWND> windows = VisibleWindowsOf(processId);
-        if (!windows.empty())
-            return windows.front();
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
-
-// Waits until `window` is the active window, as a box the user is about to
-// click on is.
-bool WaitForeground(HWND window, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (GetForegroundWindow() != window) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-// A real left click in the middle of a window, through the input queue:
-// the pointer moves there, the button goes down and comes up.
-void ClickMiddleOf(HWND window)
-{
-    RECT area = {};
-    GetWindowRect(window, &area);
-    POINT middle = {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT clicks[3] = {};
-    for (INPUT &click : clicks)
-        click.type = INPUT_MOUSE;
-    clicks[0].mi.dx = (middle.x * 65535 + width / 2) / (width - 1);
-    clicks[0].mi.dy = (middle.y * 65535 + height / 2) / (height - 1);
-    clicks[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    for (INPUT &click : clicks) {
-        SendInput(1, &click, sizeof(INPUT));
-        Sleep(50);
-    }
 }
 
 } // namespace
@@ -158,22 +46,25 @@ TEST_CASE("a key that cannot be opened: the warning, OK, then defaults and no re
     REQUIRE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, LockedPath, 0, KEY_SET_VALUE, &writable) == ERROR_SUCCESS);
     RegCloseKey(writable);
 
-    Child child("\"" + testing::BinDirectory() + "\\settings_probe.exe\" warning " + LockedPath);
+    testing::ChildProcess child(testing::BinDirectory() + "\\settings_probe.exe", std::string("warning ") + LockedPath);
     REQUIRE(child.Started());
-    HWND box = WaitForWindowOf(child.Id(), 15000);
-    REQUIRE_MESSAGE(box, "no window appeared");
+    HWND box = nullptr;
+    REQUIRE_MESSAGE(testing::WaitUntil(
+                        [&] { return (box = testing::FindProcessWindow(child.ProcessId(), nullptr)) != nullptr; },
+                        15000),
+                    "no window appeared");
 
     // The only window of the process: an ownerless message box, the
     // constructor still waiting for it.
-    CHECK(VisibleWindowsOf(child.Id()).size() == 1);
+    CHECK(testing::CountProcessWindows(child.ProcessId()).visible == 1);
     CHECK(ClassOf(box) == DialogClass);
     CHECK(GetWindow(box, GW_OWNER) == nullptr);
-    CHECK(TextOf(box) == ""); // the caption
+    CHECK(testing::WindowText(box) == ""); // the caption
     char text[256] = {};
     GetDlgItemTextA(box, MessageTextId, text, sizeof(text));
     CHECK(std::string(text) == "Can't get settings from registry,use the default settings!!");
     CHECK(child.Running());
-    CHECK(WaitForeground(box, 5000));
+    CHECK(testing::WaitUntil([&] { return GetForegroundWindow() == box; }));
 
     std::vector<HWND> controls;
     EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&controls));
@@ -183,10 +74,10 @@ TEST_CASE("a key that cannot be opened: the warning, OK, then defaults and no re
             buttons.push_back(control);
     REQUIRE(buttons.size() == 1);
     CHECK(GetDlgCtrlID(buttons[0]) == IDOK);
-    CHECK(TextOf(buttons[0]) == "OK");
+    CHECK(testing::WindowText(buttons[0]) == "OK");
 
-    ClickMiddleOf(buttons[0]);
-    int result = child.Wait(15000);
+    testing::RadioProgram::ClickScreen(testing::ScreenMiddle(buttons[0]));
+    int result = child.WaitExit(15000);
     POINT cursor = {};
     GetCursorPos(&cursor);
     RECT button = {};

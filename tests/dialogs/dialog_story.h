@@ -19,7 +19,7 @@ constexpr int BandList = 1005;
 constexpr int AboutBand = 1006;
 constexpr int AboutVersion = 1007;
 constexpr int AboutNotice = 1008;
-constexpr int RdsText = 1009;
+constexpr int RdsText = radio_test::RdsTextControl;
 
 // Where the menu's items stand when no RDS is received ("RDS" heads the menu
 // while it is).

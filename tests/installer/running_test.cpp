@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <map>
 
+#include "child_process.h"
 #include "held_thread.h"
 #include "installation.h"
 #include "radio_story.h"
@@ -49,16 +50,9 @@ bool start_agent(const std::string &program)
 {
     char systemFolder[MAX_PATH] = {};
     GetSystemDirectoryA(systemFolder, MAX_PATH);
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, systemFolder, &startup,
-                        &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return testing::WaitUntil([] { return AgentWindow() != nullptr; });
+    testing::ChildProcess agent(program, "", systemFolder);
+    agent.LetGo();
+    return agent.Started() && testing::WaitUntil([] { return AgentWindow() != nullptr; });
 }
 
 // The last silent run's log says each of `lines`.

@@ -9,11 +9,12 @@ using testing::RadioProgram;
 
 TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
 {
+    // One radio for all of them in turn, each from an empty log.
     RadioProgram radio;
     StartActive(radio);
     StartListening();
 
-    SUBCASE("M mutes and lights the lamp; again un-mutes")
+    // M mutes and lights the lamp; again un-mutes.
     {
         radio.KeyDown('M');
         REQUIRE(WaitForSkin(radio, pressed, Mute));
@@ -27,7 +28,8 @@ TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
         CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
     }
 
-    SUBCASE("S forces mono and lets stereo back")
+    // S forces mono and lets stereo back.
+    card.ClearLog();
     {
         radio.Tap('S');
         CHECK(WaitForSkin(radio, lit, Mono));
@@ -38,25 +40,33 @@ TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
         CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
     }
 
-    SUBCASE("A switches the tune buttons to search and sends nothing")
+    // R does nothing while no RDS is received.
+    card.ClearLog();
     {
-        radio.Tap('A');
-        CHECK(WaitForSkin(radio, lit, AutoSearch));
-        radio.Tap(VK_RIGHT);
-        AwaitRequests(TUNER_SEEK, 1);
-        REQUIRE(radio.Close());
-        CHECK(settings.Number("AutoSearch") == 1);
-    }
-
-    SUBCASE("R does nothing while no RDS is received")
-    {
-        radio.KeyDown('R');
+        const testing::WindowCensus before = testing::CountProcessWindows(radio.ProcessId());
+        radio.Tap('R');
         radio.Settle();
+        CHECK(testing::FindProcessDialog(radio.ProcessId(), "RDS") == nullptr);
+        CHECK(testing::CountProcessWindows(radio.ProcessId()).all == before.all);
         CHECK(ShowsSkin(radio, normal, Rds));
-        radio.KeyUp('R');
+        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
     }
 
-    SUBCASE("a shortcut pressed while another is held does nothing; its key-up frees the latch")
+    // A held shortcut's own auto-repeat is ignored.
+    card.ClearLog();
+    {
+        radio.KeyDown('S');
+        radio.KeyDown('S');
+        radio.KeyDown('S');
+        radio.KeyUp('S');
+        CHECK(WaitForSkin(radio, lit, Mono));
+        radio.Settle();
+        CHECK(Commands() == std::vector<std::string>{"set_mono(1)"});
+    }
+
+    // A shortcut pressed while another is held does nothing; its key-up
+    // frees the latch.
+    card.ClearLog();
     {
         radio.KeyDown('M');
         REQUIRE(WaitForSkin(radio, pressed, Mute));
@@ -68,18 +78,22 @@ TEST_CASE_FIXTURE(RadioStory, "letter shortcuts")
         radio.Settle();
         Sleep(400);
         CHECK(testing::Only(card.Log(), TUNER_SET_FREQUENCY).empty());
-        radio.Tap('S');
-        CHECK(WaitForSkin(radio, lit, Mono));
+        radio.Tap('S'); // mono, lit above, goes out again
+        CHECK(WaitForSkin(radio, normal, Mono));
     }
 
-    SUBCASE("a held shortcut's own auto-repeat is ignored")
+    // A switches the tune buttons to search and sends nothing.
+    card.ClearLog();
     {
-        radio.KeyDown('S');
-        radio.KeyDown('S');
-        radio.KeyDown('S');
-        radio.KeyUp('S');
-        CHECK(WaitForSkin(radio, lit, Mono));
+        radio.Tap('A');
+        CHECK(WaitForSkin(radio, lit, AutoSearch));
         radio.Settle();
-        CHECK(Commands() == std::vector<std::string>{"set_mono(1)"});
+        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
+        // Right now searches instead of stepping.
+        radio.Tap(VK_RIGHT);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 1).size() >= 1);
+        CHECK(testing::Only(card.Log(), TUNER_SET_FREQUENCY, 881).empty());
+        REQUIRE(radio.Close());
+        CHECK(settings.Number("AutoSearch") == 1);
     }
 }

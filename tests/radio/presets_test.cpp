@@ -28,17 +28,37 @@ const std::vector<std::string> RecallOf1017 = {"set_mute(1)", "set_frequency(101
 
 TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
 {
+    // One radio for each way in turn, each from 95.3 or 101.6 and an empty log.
     store_presets(settings);
     RadioProgram radio;
     REQUIRE(radio.Window());
     StartListening();
     const POINT three = Middle(Presets[2]);
+    // A step down from the preset, so that the next recall has a way to go.
+    const auto step_away = [&] {
+        REQUIRE(radio.Activate());
+        radio.Tap(VK_LEFT);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 1016, 1).size() == 1);
+        card.ClearLog();
+    };
 
-    SUBCASE("a click: muted, 0.2 MHz below, 300 ms, the preset, sound back")
+    // A press released off the button recalls nothing.
+    {
+        radio.Press(three.x, three.y);
+        REQUIRE(WaitForSkin(radio, pressed, Presets[2]));
+        radio.MoveTo(Middle(Presets[3]).x, Middle(Presets[3]).y);
+        radio.Release();
+        radio.Settle();
+        CHECK(WaitForSkin(radio, normal, Presets[2]));
+        Sleep(400);
+        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
+    }
+
+    // A click: muted, 0.2 MHz below, 300 ms, the preset, sound back.
     {
         const testing::ClientShot before = radio.Shot();
         radio.Click(three.x, three.y);
-        AwaitRequests(TUNER_SET_MUTE, 2);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 2).size() >= 2);
         radio.Settle();
         CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
         const std::vector<CardLogEntry> tunes = testing::Only(card.Log(), TUNER_SET_FREQUENCY);
@@ -54,10 +74,21 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
         CHECK_FALSE(ShowsSkin(radio, normal, ScaleThumb(1017, 880, 1080)));
     }
 
-    SUBCASE("with the mute button lit the sound is never turned on")
+    // The key 3 released early recalls, and numpad 3 does the same.
+    for (WORD key : {WORD('3'), WORD(VK_NUMPAD3)}) {
+        CAPTURE(key);
+        step_away();
+        radio.Tap(key);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 2).size() >= 2);
+        radio.Settle();
+        CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
+    }
+
+    // With the mute button lit the sound is never turned on.
+    step_away();
     {
         radio.Click(Middle(Mute).x, Middle(Mute).y);
-        AwaitRequests(TUNER_SET_MUTE, 1);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 1).size() >= 1);
         REQUIRE(WaitForSkin(radio, lit, Mute));
         CHECK(ShowsSkin(radio, lit, MuteLamp));
         card.ClearLog();
@@ -66,36 +97,6 @@ TEST_CASE_FIXTURE(RadioStory, "recalling a preset")
         radio.Settle();
         const std::vector<std::string> expected = {"set_frequency(1015)", "set_frequency(1017)"};
         CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
-    }
-
-    SUBCASE("a press released off the button recalls nothing")
-    {
-        radio.Press(three.x, three.y);
-        REQUIRE(WaitForSkin(radio, pressed, Presets[2]));
-        radio.MoveTo(Middle(Presets[3]).x, Middle(Presets[3]).y);
-        radio.Release();
-        radio.Settle();
-        CHECK(WaitForSkin(radio, normal, Presets[2]));
-        Sleep(400);
-        CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
-    }
-
-    SUBCASE("the key 3 released early recalls")
-    {
-        REQUIRE(radio.Activate());
-        radio.Tap('3');
-        AwaitRequests(TUNER_SET_MUTE, 2);
-        radio.Settle();
-        CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
-    }
-
-    SUBCASE("numpad 3 does the same")
-    {
-        REQUIRE(radio.Activate());
-        radio.Tap(VK_NUMPAD3);
-        AwaitRequests(TUNER_SET_MUTE, 2);
-        radio.Settle();
-        CHECK_MESSAGE(Commands() == RecallOf1017, testing::Join(Commands()));
     }
 }
 
@@ -159,10 +160,10 @@ TEST_CASE_FIXTURE(RadioStory, "storing a preset by holding it")
     SUBCASE("with the mute button lit: stored and recalled without sound")
     {
         radio.Click(Middle(Mute).x, Middle(Mute).y);
-        AwaitRequests(TUNER_SET_MUTE, 1);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 1).size() >= 1);
         card.ClearLog();
         radio.Press(three.x, three.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2, 8000);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 2, 8000).size() >= 2);
         radio.Release();
         radio.Settle();
         const std::vector<std::string> expected = {"set_frequency(951)", "set_frequency(953)"};

@@ -41,17 +41,63 @@ double RadioStory::Since(int64_t start, const CardLogEntry &entry)
 
 std::vector<CardLogEntry> RadioStory::AwaitRequests(uint32_t code, size_t count, DWORD timeoutMs)
 {
-    std::vector<CardLogEntry> found;
-    testing::WaitUntil([&] { return (found = testing::Only(card.Log(), code)).size() >= count; }, timeoutMs);
-    return found;
+    return AwaitLogged(code, nullptr, count, timeoutMs);
 }
 
 std::vector<CardLogEntry> RadioStory::AwaitRequestsWith(uint32_t code, int32_t word, size_t count, DWORD timeoutMs)
 {
+    return AwaitLogged(code, &word, count, timeoutMs);
+}
+
+std::vector<CardLogEntry> RadioStory::AwaitLogged(uint32_t code, const int32_t *word, size_t count, DWORD timeoutMs)
+{
+    std::vector<CardLogEntry> log;
     std::vector<CardLogEntry> found;
-    testing::WaitUntil([&] { return (found = testing::Only(card.Log(), code, word)).size() >= count; },
-                       timeoutMs);
+    if (!testing::WaitUntil(
+            [&] {
+                log = card.Log();
+                found = word ? testing::Only(log, code, *word) : testing::Only(log, code);
+                return found.size() >= count;
+            },
+            timeoutMs)) {
+        CardLogEntry wanted = {};
+        wanted.code = code;
+        MESSAGE("awaited " << count << " x " << testing::Describe(wanted) << (word ? " with " : "")
+                           << (word ? std::to_string(*word) : std::string()) << " for " << timeoutMs
+                           << " ms, found " << found.size() << "; the card's commands: "
+                           << testing::Join(testing::Commands(log)));
+    }
     return found;
+}
+
+HWND RadioStory::OpenRdsWindow(testing::RadioProgram &radio)
+{
+    if (!WaitForSkin(radio, lit, Rds, 5000)) {
+        MESSAGE("the RDS button did not light");
+        return nullptr;
+    }
+    radio.Click(Middle(Rds).x, Middle(Rds).y);
+    HWND rds = nullptr;
+    if (!testing::WaitUntil([&] { return (rds = testing::FindProcessDialog(radio.ProcessId(), "RDS")) != nullptr; }))
+        MESSAGE("the RDS button opened no RDS window");
+    return rds;
+}
+
+std::vector<std::string> RadioStory::RdsTextsAfterReads(HWND rdsWindow, size_t reads)
+{
+    std::vector<std::string> texts;
+    size_t seen = testing::Only(card.Log(), TUNER_READ_RDS_TEXT).size();
+    while (texts.size() < reads) {
+        size_t now = seen;
+        REQUIRE_MESSAGE(
+            testing::WaitUntil([&] { return (now = testing::Only(card.Log(), TUNER_READ_RDS_TEXT).size()) > seen; },
+                               3000),
+            "awaiting RDS text read " << texts.size() + 1 << " of " << reads << "; texts so far: "
+                                      << testing::Join(texts));
+        seen = now;
+        texts.push_back(testing::WindowText(GetDlgItem(rdsWindow, RdsTextControl)));
+    }
+    return texts;
 }
 
 bool WaitForSkin(const testing::RadioProgram &radio, const testing::SkinImage &skin, const RECT &area,

@@ -37,6 +37,8 @@ constexpr RECT Readout = {120, 40, 218, 61};
 constexpr RECT ScaleStrip = {0, 77, 240, 104};
 constexpr RECT Scale = {0, 79, 240, 101};
 constexpr RECT Volume = {22, 160, 38, 216};
+// The RDS window's text.
+constexpr int RdsTextControl = 1009;
 // Preset labels, 45 x 9 each.
 constexpr POINT LabelCorners[6] = {{85, 154}, {184, 154}, {85, 183}, {184, 183}, {85, 211}, {184, 211}};
 
@@ -71,9 +73,16 @@ public:
     // Milliseconds from the clock reading `start` to a logged request.
     double Since(int64_t start, const CardLogEntry &entry);
     // Waits until the card has received `count` requests of `code` (with
-    // `word` as first input word when given) and returns them.
+    // `word` as first input word when given) and returns them; on time-out
+    // says what it waited for and what the card received.
     std::vector<CardLogEntry> AwaitRequests(uint32_t code, size_t count, DWORD timeoutMs = 5000);
     std::vector<CardLogEntry> AwaitRequestsWith(uint32_t code, int32_t word, size_t count, DWORD timeoutMs = 5000);
+    // Waits until the RDS rule has lit the RDS button, then clicks it and
+    // waits for the RDS window; the window, or null.
+    HWND OpenRdsWindow(testing::RadioProgram &radio);
+    // The RDS window's text after each of the next `reads` reads of the
+    // card's text, each taken once the tick that made the read is handled.
+    std::vector<std::string> RdsTextsAfterReads(HWND rdsWindow, size_t reads);
     // The commands the card received so far (watch traffic left out).
     std::vector<std::string> Commands() { return testing::Commands(card.Log()); }
 
@@ -82,6 +91,9 @@ public:
     testing::SkinImage normal{"BK_U.bmp"};
     testing::SkinImage pressed{"BK_P.bmp"};
     testing::SkinImage lit{"BK_E.bmp"};
+
+private:
+    std::vector<CardLogEntry> AwaitLogged(uint32_t code, const int32_t *word, size_t count, DWORD timeoutMs);
 };
 
 // Starts a radio that is on the foreground, ready for keys.

@@ -1,5 +1,7 @@
 #include "scripted_actions.h"
 
+#include <doctest.h>
+
 namespace radio_test {
 
 namespace {
@@ -67,25 +69,54 @@ void ScriptedAction(HWND window, int index)
     Sync(window);
 }
 
-bool PullAndReinsert(RadioStory &story, int frequency, int volume, uint32_t openersLeft, DWORD timeoutMs)
+bool PullAndAwaitRelease(RadioStory &story, uint32_t openersLeft, DWORD timeoutMs)
 {
     tunercard::CardControlClient &control = story.card.Control();
     CardState state = {};
-    if (!control.Pull() ||
-        !testing::WaitUntil([&] { return control.GetState(&state) && state.openHandles <= openersLeft; },
-                            timeoutMs))
+    if (!control.Pull()) {
+        MESSAGE("the card refused to be pulled");
         return false;
+    }
+    if (!testing::WaitUntil([&] { return control.GetState(&state) && state.openHandles <= openersLeft; },
+                            timeoutMs)) {
+        MESSAGE("the pulled card still has " << state.openHandles << " open handles after " << timeoutMs
+                                             << " ms, not " << openersLeft);
+        return false;
+    }
+    return control.ClearLog();
+}
+
+bool InsertAndAwaitRetune(RadioStory &story, int frequency, int volume, DWORD timeoutMs)
+{
+    tunercard::CardControlClient &control = story.card.Control();
     control.ClearLog();
-    if (!control.Insert())
+    if (!control.Insert()) {
+        MESSAGE("the card refused to be inserted");
         return false;
-    return testing::WaitUntil(
-        [&] {
-            std::vector<CardLogEntry> log;
-            control.ReadLog(&log);
-            return !testing::Only(log, TUNER_SET_FREQUENCY, frequency).empty() &&
-                   !testing::Only(log, TUNER_SET_VOLUME, volume).empty();
-        },
-        timeoutMs);
+    }
+    std::vector<CardLogEntry> log;
+    if (!testing::WaitUntil(
+            [&] {
+                log.clear();
+                control.ReadLog(&log);
+                return !(frequency < 0 ? testing::Only(log, TUNER_SET_FREQUENCY)
+                                       : testing::Only(log, TUNER_SET_FREQUENCY, frequency))
+                            .empty() &&
+                       !testing::Only(log, TUNER_SET_VOLUME, volume).empty();
+            },
+            timeoutMs)) {
+        MESSAGE("the inserted card was not sent volume " << volume << " and frequency " << frequency << " in "
+                                                         << timeoutMs << " ms, only: "
+                                                         << testing::Join(testing::Commands(log)));
+        return false;
+    }
+    return true;
+}
+
+bool PullAndReinsert(RadioStory &story, int frequency, int volume, uint32_t openersLeft, DWORD timeoutMs)
+{
+    return PullAndAwaitRelease(story, openersLeft, timeoutMs) &&
+           InsertAndAwaitRetune(story, frequency, volume, timeoutMs);
 }
 
 } // namespace radio_test

@@ -22,9 +22,12 @@ bool Sync(HWND window);
 void ScriptedAction(HWND window, int index);
 
 // Pulls the card and waits until its last opener (`openersLeft` handles
-// stay: another program's) has let go, then inserts it and waits until the
-// card has been sent `volume` and `frequency` again. False when either
-// wait timed out.
+// stay: another program's) has let go; the log then starts empty.
+bool PullAndAwaitRelease(RadioStory &story, uint32_t openersLeft = 0, DWORD timeoutMs = 5000);
+// Inserts the card and waits until it has been sent `volume` and `frequency`
+// (any, when -1) again.
+bool InsertAndAwaitRetune(RadioStory &story, int frequency, int volume, DWORD timeoutMs = 5000);
+// Both. Each says which wait timed out and what it saw, and returns false.
 bool PullAndReinsert(RadioStory &story, int frequency, int volume, uint32_t openersLeft = 0,
                      DWORD timeoutMs = 5000);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "radio_story.h"
+#include "temp_folder.h"
 
 using namespace radio_test;
 using testing::RadioProgram;
@@ -34,10 +35,11 @@ bool all_show(const RadioProgram &radio, const testing::SkinImage &skin, std::in
 
 TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
 {
+    // One start, looked at in turn.
     RadioProgram radio;
     REQUIRE(radio.Window());
 
-    SUBCASE("the card is opened, set up from the defaults, then tuned again by the first watch tick")
+    // The card is opened, set up from the defaults, then tuned again by the first watch tick.
     {
         REQUIRE(testing::WaitUntil([&] { return testing::Only(card.Log(), TUNER_SET_FREQUENCY).size() >= 2; }));
         std::vector<std::string> requests = without_timed_queries(card.Log());
@@ -58,7 +60,7 @@ TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
         CHECK(gap < 600.0);
     }
 
-    SUBCASE("the client area is 240 x 268 and shows the skins")
+    // The client area is 240 x 268 and shows the skins.
     {
         RECT client = {};
         GetClientRect(radio.Window(), &client);
@@ -75,16 +77,16 @@ TEST_CASE_FIXTURE(RadioStory, "a first start on a clean machine")
                         Presets[0], Presets[1], Presets[2], Presets[3], Presets[4], Presets[5], Groups[1],
                         Groups[2]}));
         CHECK(ShowsSkin(radio, lit, Groups[0]));
-        // The dial shows the thumb at 88.0 and the bare USA strip right of it.
-        const RECT thumb = ScaleThumb(880, 880, 1080);
-        CHECK(thumb.left == 0);
+        // The dial shows the 22-pixel thumb at 88.0, the left end, and the
+        // bare USA strip right of it.
+        const RECT thumb = {0, Scale.top, 22, Scale.bottom};
         CHECK(ShowsSkin(radio, normal, {thumb.right, Scale.top, 240, Scale.bottom}));
         CHECK_FALSE(ShowsSkin(radio, normal, thumb));
         // The read-out shows digits: it is not the bare skin.
         CHECK_FALSE(ShowsSkin(radio, normal, Readout));
     }
 
-    SUBCASE("the defaults are stored at exit")
+    // The defaults are stored at exit.
     {
         REQUIRE(radio.Close());
         CHECK(settings.Number("CurrentFrequency") == 880);
@@ -176,9 +178,9 @@ TEST_CASE_FIXTURE(RadioStory, "stored band plans")
         CHECK(std::find(commands.begin(), commands.end(), "set_frequency(910)") != commands.end());
         CHECK(std::find(commands.begin(), commands.end(), "set_band(2)") != commands.end());
         // The strip left of the thumb (at the top end) is the pressed skin's Japan dial.
-        const RECT thumb = ScaleThumb(910, 760, 910);
-        CHECK(thumb.left == 218);
+        const RECT thumb = {218, Scale.top, 240, Scale.bottom};
         CHECK(ShowsSkin(radio, pressed, {0, ScaleStrip.top, thumb.left, ScaleStrip.bottom}));
+        CHECK_FALSE(ShowsSkin(radio, pressed, thumb));
         REQUIRE(radio.Close());
         CHECK(settings.Number("CurrentFrequency") == 910);
         CHECK(settings.Number("RadioSystem") == 3);
@@ -248,25 +250,15 @@ TEST_CASE_FIXTURE(RadioStory, "stored group and mono mode")
 
 TEST_CASE_FIXTURE(RadioStory, "skins come from the current folder")
 {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof(temp), temp);
-    const std::string folder = std::string(temp) + "tavolin-no-lit-skin";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    testing::TempFolder folder("tavolin-no-lit-skin");
     for (const char *name : {"BK_U.bmp", "BK_P.bmp"})
-        REQUIRE(CopyFileA((testing::BinDirectory() + "\\" + name).c_str(), (folder + "\\" + name).c_str(), FALSE));
-    DeleteFileA((folder + "\\BK_E.bmp").c_str());
-
-    {
-        RadioProgram radio(folder);
-        REQUIRE(radio.Window());
-        // No message, no other window: the unlit keys are drawn as ever.
-        CHECK(all_show(radio, normal, {TuneUp, TuneDown, Presets[0], Groups[1]}));
-        CHECK_FALSE(ShowsSkin(radio, lit, Groups[0]));
-        CHECK(radio.Close());
-    }
-    for (const char *name : {"BK_U.bmp", "BK_P.bmp"})
-        DeleteFileA((folder + "\\" + name).c_str());
-    RemoveDirectoryA(folder.c_str());
+        folder.Copy(testing::BinDirectory() + "\\" + name, name);
+    RadioProgram radio(folder.Path());
+    REQUIRE(radio.Window());
+    // No message, no other window: the unlit keys are drawn as ever.
+    CHECK(all_show(radio, normal, {TuneUp, TuneDown, Presets[0], Groups[1]}));
+    CHECK_FALSE(ShowsSkin(radio, lit, Groups[0]));
+    CHECK(radio.Close());
 }
 
 TEST_CASE_FIXTURE(RadioStory, "a second start brings the running window forward")

@@ -53,7 +53,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         StartListening();
         const int64_t pressedAt = Now();
         radio.Press(up.x, up.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 6, 5000);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 6, 5000).size() >= 6);
         radio.Release();
         radio.Settle();
         const size_t steps = testing::Only(card.Log(), TUNER_SET_FREQUENCY).size();
@@ -82,7 +82,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         REQUIRE(radio.Window());
         StartListening();
         radio.Press(up.x, up.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 2, 3000);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 2, 3000).size() >= 2);
         Sleep(700);
         radio.Release();
         radio.Settle();
@@ -98,7 +98,7 @@ TEST_CASE_FIXTURE(RadioStory, "a tune button held in step mode")
         REQUIRE(radio.Window());
         StartListening();
         radio.Press(up.x, up.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 3, 4000);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 3, 4000).size() >= 3);
         radio.MoveTo(200, 30);
         radio.Settle();
         const size_t paused = testing::Only(card.Log(), TUNER_SET_FREQUENCY).size();
@@ -124,7 +124,7 @@ TEST_CASE_FIXTURE(RadioStory, "arrow keys")
         radio.KeyDown(VK_RIGHT);
         radio.KeyUp(VK_RIGHT);
         radio.Tap(VK_LEFT);
-        AwaitRequests(TUNER_SET_FREQUENCY, 4);
+        REQUIRE(AwaitRequests(TUNER_SET_FREQUENCY, 4).size() >= 4);
         radio.Settle();
         CHECK(list(tuned(card.Log())) == "901 902 903 902 ");
         // The key does not press the button's picture.
@@ -136,7 +136,7 @@ TEST_CASE_FIXTURE(RadioStory, "arrow keys")
         radio.Tap(VK_UP);
         radio.Tap(VK_UP);
         radio.Tap(VK_DOWN);
-        AwaitRequests(TUNER_SET_VOLUME, 3);
+        REQUIRE(AwaitRequests(TUNER_SET_VOLUME, 3).size() >= 3);
         radio.Settle();
         const std::vector<std::string> expected = {"set_volume(72)", "set_volume(73)", "set_volume(72)"};
         CHECK_MESSAGE(Commands() == expected, testing::Join(Commands()));
@@ -158,7 +158,7 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         CHECK(ShowsSkin(radio, lit, AutoSearch));
         StartListening();
         radio.Click(up.x, up.y);
-        AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 5000);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 5000).size() >= 1);
         radio.Settle();
         // From 88.0 the card stops at 88.5 and 89.0, then finds 89.1.
         const std::vector<std::string> expected = {"set_mute(1)", "seek(1,1)", "set_mute(1)", "seek(1,1)",
@@ -202,13 +202,16 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         RadioProgram radio;
         REQUIRE(radio.Window());
         radio.Click(Middle(Mute).x, Middle(Mute).y);
-        AwaitRequests(TUNER_SET_MUTE, 1);
+        REQUIRE(AwaitRequests(TUNER_SET_MUTE, 1).size() >= 1);
         card.ClearLog();
         radio.Click(up.x, up.y);
-        AwaitRequests(TUNER_SET_FREQUENCY, 1, 5000);
+        // The search runs its three steps to 89.1 and ends there, silent.
+        REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 891, 1, 5000).size() == 1);
         radio.Settle();
         Sleep(200);
+        CHECK(testing::Only(card.Log(), TUNER_SEEK).size() == 3);
         CHECK(testing::Only(card.Log(), TUNER_SET_MUTE, 0).empty());
+        CHECK(card.State().mute == 1);
     }
 
     SUBCASE("a key stops a running search where it is, and does nothing else")
@@ -218,9 +221,9 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         StartActive(radio);
         StartListening();
         radio.Click(up.x, up.y);
-        AwaitRequests(TUNER_SEEK, 3, 3000);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 3, 3000).size() >= 3);
         radio.Tap('M');
-        AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000).size() >= 1);
         radio.Settle();
         const size_t seeks = testing::Only(card.Log(), TUNER_SEEK).size();
         Sleep(400);
@@ -241,9 +244,9 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         REQUIRE(radio.Window());
         StartListening();
         radio.Click(up.x, up.y);
-        AwaitRequests(TUNER_SEEK, 3, 3000);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 3, 3000).size() >= 3);
         radio.Click(Middle(Presets[0]).x, Middle(Presets[0]).y);
-        AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000).size() >= 1);
         radio.Settle();
         Sleep(500);
         const std::vector<CardLogEntry> log = card.Log();
@@ -258,10 +261,10 @@ TEST_CASE_FIXTURE(RadioStory, "the station search")
         StartActive(radio);
         StartListening();
         radio.KeyDown(VK_RIGHT);
-        AwaitRequests(TUNER_SEEK, 2, 3000);
+        REQUIRE(AwaitRequests(TUNER_SEEK, 2, 3000).size() >= 2);
         radio.KeyDown(VK_RIGHT);
         radio.KeyUp(VK_RIGHT);
-        AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000);
+        REQUIRE(AwaitRequestsWith(TUNER_SET_MUTE, 0, 1, 3000).size() >= 1);
         radio.Settle();
         const size_t seeks = testing::Only(card.Log(), TUNER_SEEK).size();
         Sleep(400);

@@ -202,8 +202,15 @@ TEST_CASE_FIXTURE(RadioStory, "a few actions, kept as a picture of the window")
     radio.Tap(VK_DOWN);
     REQUIRE(AwaitRequestsWith(TUNER_SET_VOLUME, 69, 1).size() == 1);
     radio.Settle();
+    // The picture shows what was done: group 2 chosen, stereo and RDS lit.
+    const testing::ClientShot shot = radio.Shot();
+    for (const RECT &area : {Groups[1], StereoLamp, Rds})
+        CHECK(testing::Shows(shot, lit, area));
+    CHECK(testing::Shows(shot, normal, Groups[0]));
+    CHECK(card.State().frequency == 1017);
+    CHECK(card.State().volume == 69);
     const std::string path = testing::BinDirectory() + "\\radio-window.bmp";
-    CHECK(radio.Shot().Save(path));
+    CHECK(shot.Save(path));
     MESSAGE("the window after a few actions: " << path);
 }
 

@@ -15,19 +15,11 @@ using testing::RadioProgram;
 
 namespace {
 
-constexpr int Cycles = 16;
+// Exact GDI and window counts show a leak of one per cycle in a few cycles;
+// scripts/bench.sh runs the long soak.
+constexpr int Cycles = 6;
 constexpr int RdsStation = 891;
 
-// Waits until the new radio has the RDS lamp lit, then opens its RDS window.
-HWND open_rds_window(AgentStory &story, RadioProgram &radio)
-{
-    if (!WaitForSkin(radio, story.lit, Rds, 5000))
-        return nullptr;
-    radio.Click(Middle(Rds).x, Middle(Rds).y);
-    HWND rds = nullptr;
-    testing::WaitUntil([&] { return (rds = testing::FindProcessDialog(radio.ProcessId(), "RDS")) != nullptr; });
-    return rds;
-}
 
 } // namespace
 
@@ -46,7 +38,7 @@ TEST_CASE_FIXTURE(AgentStory, "the radio hung when the card goes")
     card.ClearLog();
     card.Pull();
     // The agent's close waits on the radio, which sends and closes nothing.
-    Sleep(PastTwoTicksMs);
+    Sleep(PastOneTickMs);
     CHECK(radio.Running());
     CHECK(agent.Running());
     CHECK(card.State().openHandles == 1);
@@ -103,7 +95,7 @@ TEST_CASE_FIXTURE(AgentStory, "card cycles with the agent, the radio and its RDS
                              AwaitRequestsWith(TUNER_SET_FREQUENCY, RdsStation, 1).size() >= 1;
         CHECK(retuned);
         CHECK(RadioWindowCount() == 1);
-        HWND rds = open_rds_window(*this, radio);
+        HWND rds = OpenRdsWindow(radio);
         CHECK(rds);
         restarted += retuned && rds;
         if (cycle == 0) // the agent's first round made whatever it keeps

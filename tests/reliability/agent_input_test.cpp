@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "agent_story.h"
+#include "temp_folder.h"
 
 using namespace agent_test;
 
@@ -56,33 +57,24 @@ TEST_CASE_FIXTURE(AgentStory, "odd command lines")
 TEST_CASE_FIXTURE(AgentStory, "an agent in a folder with a very long path")
 {
     // Deep enough that the folder and "\Tavolin.exe" no longer fit in a path.
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof(temp), temp);
-    std::string folder = std::string(temp) + "tavolin-deep";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::vector<std::string> made = {folder};
-    while (folder.size() < MAX_PATH - 40) {
-        folder += "\\" + std::string(std::min<size_t>(40, MAX_PATH - 41 - folder.size()), 'd');
-        CreateDirectoryA(folder.c_str(), nullptr);
-        made.push_back(folder);
-    }
-    const std::string copy = folder + "\\Agent_Tavolin.exe";
-    REQUIRE(CopyFileA(AgentPath().c_str(), copy.c_str(), FALSE));
+    testing::TempFolder deep("tavolin-deep");
+    std::string folder;
+    while (deep.At(folder).size() < MAX_PATH - 40)
+        deep.MakeFolder(folder += (folder.empty() ? "" : "\\") +
+                                  std::string(std::min<size_t>(40, MAX_PATH - 41 - deep.At(folder).size()), 'd'));
+    const std::string copy = deep.Copy(AgentPath(), folder + "\\Agent_Tavolin.exe");
     {
         AgentProgram agent("", copy);
         REQUIRE(agent.Window());
         // It starts no radio (there is none beside it), and the card going
         // and coming back does not trouble it.
         card.Pull();
-        Sleep(PastTwoTicksMs);
+        Sleep(PastOneTickMs);
         card.Insert();
-        Sleep(PastTwoTicksMs);
+        AwaitAgentLook();
         CHECK(agent.Running());
         CHECK(RadioWindowCount() == 0);
         CHECK(RunAgent("/u") == 0);
         CHECK(agent.WaitExit(5000) == 0);
     }
-    DeleteFileA(copy.c_str());
-    for (auto at = made.rbegin(); at != made.rend(); ++at)
-        RemoveDirectoryA(at->c_str());
 }

@@ -11,6 +11,7 @@
 
 #include "reliability_story.h"
 #include "scripted_actions.h"
+#include "temp_folder.h"
 
 using namespace radio_test;
 using testing::RadioProgram;
@@ -132,37 +133,16 @@ std::vector<uint8_t> read_file(const std::string &path)
     return bytes;
 }
 
-// A folder of its own for the radio's skins, removed with what it holds.
-class SkinFolder {
+// A folder of its own for the radio's skins.
+class SkinFolder : public testing::TempFolder {
 public:
-    explicit SkinFolder(const std::string &name)
-    {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(sizeof(temp), temp);
-        path = std::string(temp) + "tavolin-skins-" + name;
-        CreateDirectoryA(path.c_str(), nullptr);
-    }
-    virtual ~SkinFolder()
-    {
-        for (const char *name : SkinNames)
-            DeleteFileA((path + "\\" + name).c_str());
-        RemoveDirectoryA(path.c_str());
-    }
-    void Write(const char *name, const std::vector<uint8_t> &bytes) const
-    {
-        FILE *file = std::fopen((path + "\\" + name).c_str(), "wb");
-        REQUIRE(file);
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    explicit SkinFolder(const std::string &name) : TempFolder("tavolin-skins-" + name) {}
+    ~SkinFolder() override = default;
     void WriteAll(const std::vector<uint8_t> &bytes) const
     {
         for (const char *name : SkinNames)
             Write(name, bytes);
     }
-
-    std::string path;
 };
 
 bool shows_pattern(const testing::ClientShot &shot, const RECT &area)
@@ -179,7 +159,7 @@ bool shows_pattern(const testing::ClientShot &shot, const RECT &area)
 void run_on(RadioStory &story, const SkinFolder &folder, bool picture)
 {
     story.card.ClearLog();
-    RadioProgram radio(folder.path);
+    RadioProgram radio(folder.Path());
     REQUIRE(radio.Window());
     REQUIRE(story.AwaitRequests(TUNER_SET_FREQUENCY, 2).size() >= 2);
     const int32_t tuned = story.card.State().frequency;

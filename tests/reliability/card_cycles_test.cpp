@@ -15,7 +15,9 @@ using testing::RadioProgram;
 namespace {
 
 constexpr int Actions = 1000;
-constexpr int Cycles = 60;
+// Exact GDI and window counts, and handles within 2, show a leak of one per
+// cycle in 10 cycles as in 1,000.
+constexpr int Cycles = 10;
 
 } // namespace
 
@@ -68,10 +70,10 @@ TEST_CASE_FIXTURE(RadioStory, "many actions and card cycles leak nothing")
 
     const int frequency = card.State().frequency;
     const int volume = static_cast<int>(card.State().volume);
-    int reopened = 0;
-    for (int cycle = 0; cycle < Cycles; ++cycle)
-        reopened += PullAndReinsert(*this, frequency, volume);
-    CHECK(reopened == Cycles);
+    for (int cycle = 0; cycle < Cycles; ++cycle) {
+        CAPTURE(cycle);
+        REQUIRE(PullAndReinsert(*this, frequency, volume));
+    }
     REQUIRE(Sync(radio.Window()));
     const testing::ProcessFigures afterCycles = probe.Read();
     CHECK(afterCycles.gdiObjects == before.gdiObjects);

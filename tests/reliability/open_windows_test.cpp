@@ -61,32 +61,6 @@ size_t reads(RadioStory &story)
     return testing::Only(story.card.Log(), TUNER_READ_RDS_TEXT).size();
 }
 
-HWND open_rds_window(RadioStory &story, RadioProgram &radio)
-{
-    REQUIRE(WaitForSkin(radio, story.lit, Rds, 5000));
-    radio.Click(Middle(Rds).x, Middle(Rds).y);
-    return WaitForDialog(radio, "RDS");
-}
-
-// Pulls the card and waits until the radio has closed its handle; the log
-// then starts empty.
-void pull(RadioStory &story)
-{
-    REQUIRE(story.card.Control().Pull());
-    REQUIRE(testing::WaitUntil([&] { return story.card.State().openHandles == 0; }, 5000));
-    story.card.ClearLog();
-}
-
-// Puts the card back and waits until it has its volume and a frequency again.
-void insert_and_await_retune(RadioStory &story, int32_t frequency)
-{
-    story.card.ClearLog();
-    REQUIRE(story.card.Control().Insert());
-    CHECK(story.AwaitRequestsWith(TUNER_SET_VOLUME, 71, 1, 5000).size() == 1);
-    CHECK_MESSAGE(story.AwaitRequestsWith(TUNER_SET_FREQUENCY, frequency, 1, 5000).size() >= 1,
-                  testing::Join(story.Commands()));
-}
-
 } // namespace
 
 TEST_CASE_FIXTURE(RadioStory, "RDS answers that fill the answer, lack a NUL or carry binary bytes")
@@ -96,18 +70,10 @@ TEST_CASE_FIXTURE(RadioStory, "RDS answers that fill the answer, lack a NUL or c
     settings.SetNumber("CurrentFrequency", RdsStation);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    HWND rds = open_rds_window(*this, radio);
+    HWND rds = OpenRdsWindow(radio);
     REQUIRE(rds);
 
-    // The text after each of the next six reads, taken once the tick that
-    // made the read has been handled.
-    std::vector<std::string> texts;
-    size_t seen = reads(*this);
-    while (texts.size() < 6) {
-        REQUIRE(testing::WaitUntil([&] { return reads(*this) > seen; }, 3000));
-        seen = reads(*this);
-        texts.push_back(ControlText(rds, RdsText));
-    }
+    const std::vector<std::string> texts = RdsTextsAfterReads(rds, 6);
     // Each answer adds exactly its 127 bytes, or what precedes its NUL:
     // nothing beyond the answer, nothing of an earlier one.
     const std::string bytes = station_bytes();
@@ -135,13 +101,14 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         settings.SetNumber("CurrentFrequency", RdsStation);
         RadioProgram radio;
         REQUIRE(radio.Window());
-        HWND rds = open_rds_window(*this, radio);
+        HWND rds = OpenRdsWindow(radio);
         REQUIRE(rds);
-        pull(*this);
+        REQUIRE(PullAndAwaitRelease(*this));
         Sleep(1500); // a tick of the window without the card
         CHECK(IsWindowVisible(rds));
         CHECK(Commands().empty());
-        insert_and_await_retune(*this, RdsStation);
+        CHECK(InsertAndAwaitRetune(*this, RdsStation, 71));
+        CHECK(card.LogOf(TUNER_SET_VOLUME).size() == 1);
         CHECK(testing::WaitUntil([&] { return reads(*this) > 0; }, 3000));
         CHECK(IsWindowVisible(rds));
         ExpectOrderlyEnd(*this, radio);
@@ -156,13 +123,14 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         ChooseMenuItem(radio, SettingsItem);
         HWND dialog = WaitForDialog(radio, "Settings");
         REQUIRE(dialog);
-        pull(*this);
+        REQUIRE(PullAndAwaitRelease(*this));
         ClickControl(radio, dialog, OkButton);
         REQUIRE(WaitGone(dialog));
         CHECK(Sync(radio.Window()));
         Sleep(300);
         CHECK(Commands().empty());
-        insert_and_await_retune(*this, 953);
+        CHECK(InsertAndAwaitRetune(*this, 953, 71));
+        CHECK(card.LogOf(TUNER_SET_VOLUME).size() == 1);
         ExpectOrderlyEnd(*this, radio);
         CHECK(settings.Number("CurrentFrequency") == 953);
     }
@@ -175,9 +143,10 @@ TEST_CASE_FIXTURE(RadioStory, "the card pulled while another window of the radio
         ChooseMenuItem(radio, AboutItem);
         HWND about = WaitForDialog(radio, "About");
         REQUIRE(about);
-        pull(*this);
+        REQUIRE(PullAndAwaitRelease(*this));
         Sleep(300);
-        insert_and_await_retune(*this, 1017);
+        CHECK(InsertAndAwaitRetune(*this, 1017, 71));
+        CHECK(card.LogOf(TUNER_SET_VOLUME).size() == 1);
         CHECK(IsWindowVisible(about));
         ClickControl(radio, about, OkButton);
         CHECK(WaitGone(about));

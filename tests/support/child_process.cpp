@@ -34,7 +34,7 @@ ChildProcess::ChildProcess(const std::string &program, const std::string &argume
 ChildProcess::~ChildProcess()
 {
     if (process.hProcess) {
-        if (Running())
+        if (!keep && Running())
             TerminateProcess(process.hProcess, 1);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -59,6 +59,15 @@ int ChildProcess::WaitExit(DWORD timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     return static_cast<int>(code);
+}
+
+DWORD ChildProcess::ActiveProcesses() const
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    if (!job || !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                           sizeof(accounting), nullptr))
+        return 0;
+    return accounting.ActiveProcesses;
 }
 
 std::vector<DWORD> ChildProcess::Descendants()

@@ -19,7 +19,7 @@ public:
                  const std::string &currentDirectory = std::string());
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
-    // Ends the child if it still runs; what it started runs on.
+    // Ends the child if it still runs (unless let go); what it started runs on.
     virtual ~ChildProcess();
 
     bool Started() const { return started; }
@@ -33,9 +33,14 @@ public:
     // of the one started last (its own when it started none), or -1 when
     // they have not all ended in time or that code is unknown.
     int WaitAll(DWORD timeoutMs);
+    // How many of it and them still run.
+    DWORD ActiveProcesses() const;
+    // Leaves the child running when this object ends.
+    void LetGo() { keep = true; }
 
 private:
     bool started = false;
+    bool keep = false;
     HANDLE job = nullptr;
     HANDLE port = nullptr;
     PROCESS_INFORMATION process = {};

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "radio_program.h"
+
 namespace testing {
 
 namespace {
@@ -51,29 +53,6 @@ constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004u);
 FARPROC ntdll_function(const char *name)
 {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), name);
-}
-
-struct WindowCount {
-    DWORD processId;
-    int count;
-};
-
-BOOL CALLBACK count_child(HWND, LPARAM context)
-{
-    ++reinterpret_cast<WindowCount *>(context)->count;
-    return TRUE;
-}
-
-BOOL CALLBACK count_window(HWND window, LPARAM context)
-{
-    auto *windows = reinterpret_cast<WindowCount *>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == windows->processId) {
-        ++windows->count;
-        EnumChildWindows(window, count_child, context);
-    }
-    return TRUE;
 }
 
 double seconds(const FILETIME &time)
@@ -121,9 +100,7 @@ int ProcessProbe::GdiObjects() const
 
 int ProcessProbe::Windows() const
 {
-    WindowCount windows = {id, 0};
-    EnumWindows(count_window, reinterpret_cast<LPARAM>(&windows));
-    return windows.count;
+    return CountProcessWindows(id).all;
 }
 
 double ProcessProbe::CpuSeconds() const

@@ -56,7 +56,8 @@ BOOL CALLBACK match_window(HWND window, LPARAM context)
     GetClassNameA(window, name, sizeof(name));
     char caption[64] = {};
     GetWindowTextA(window, caption, sizeof(caption));
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(name, search->windowClass) == 0 &&
+    if (owner == search->processId && IsWindowVisible(window) &&
+        (!search->windowClass || lstrcmpA(name, search->windowClass) == 0) &&
         (!search->caption || lstrcmpA(caption, search->caption) == 0)) {
         search->found = window;
         return FALSE;
@@ -82,6 +83,7 @@ BOOL CALLBACK count_top_level(HWND window, LPARAM context)
     GetWindowThreadProcessId(window, &owner);
     if (owner == census->processId) {
         ++census->counts.topLevel;
+        census->counts.visible += IsWindowVisible(window) != 0;
         ++census->counts.all;
         EnumChildWindows(window, count_child, context); // all descendants
     }

@@ -97,9 +97,9 @@ public:
     bool Activate();
     // Real input at client coordinates.
     void MoveTo(int x, int y);
-    // Real input at screen coordinates, for the program's other windows.
-    void MoveToScreen(POINT at);
-    void ClickScreen(POINT at);
+    // Real input at screen coordinates, for any window.
+    static void MoveToScreen(POINT at);
+    static void ClickScreen(POINT at);
     void Press(int x, int y);
     void Release();
     void Click(int x, int y);
@@ -117,7 +117,8 @@ private:
     HWND window = nullptr;
 };
 
-// The visible window of `windowClass` that belongs to `processId`, or null.
+// The visible window of `windowClass` (any, when null) that belongs to
+// `processId`, or null.
 HWND FindProcessWindow(DWORD processId, const char *windowClass);
 // The visible dialog box of `processId` with that caption, or null.
 HWND FindProcessDialog(DWORD processId, const char *caption);
@@ -131,6 +132,7 @@ POINT ScreenMiddle(HWND window);
 // all of them with their children (the USER objects a window leaves behind).
 struct WindowCensus {
     int topLevel = 0;
+    int visible = 0; // top-level ones shown
     int all = 0;
 };
 WindowCensus CountProcessWindows(DWORD processId);

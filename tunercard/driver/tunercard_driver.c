@@ -179,6 +179,7 @@ static void fill_state(CardState *state)
     state->stationCount = card->scenario.stationCount;
     state->logTotal = card->logTotal;
     state->counterFrequency = frequency.QuadPart;
+    state->opens = driver.nextHandleId;
 }
 
 /* Pull or insert the card: the interface disappears or comes back. */
