@@ -70,11 +70,12 @@ tavolin_fresh_prefix "$bin"
 # becomes the radio's current folder (it reads its skins there), a second
 # after it sees the card. It outlives this script.
 (cd "$tavolin_build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$tavolin_build/run-agent.log" 2>&1 &
-tunercard wait opened 30 || {
+tunercard wait opened 120 || {
     echo "the radio did not open the card (see $tavolin_build/run-agent.log)" >&2
     exit 1
 }
-tunercard state
+echo "the card, opened by the radio:"
+tunercard state | sed 's/^/  /'
 process_ids
 rm -f "$tavolin_build/radio-screenshot.bmp"
 (cd "$tavolin_build" && "$WINELOADER" "$bin/window_shot.exe" Vantor radio-screenshot.bmp 20000 >/dev/null) || {

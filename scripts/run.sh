@@ -19,6 +19,7 @@ tavolin_claim_build
 case "${1:-}" in
     "") tavolin_run_use x86_64 ;;
     --i686)
+        tavolin_need_root "running the i686 build in the 32-bit environment" || exit 1
         . "$root/scripts/i686-env.sh"
         way=$(tavolin_i686_mode)
         tavolin_run_use i686 "$way" ;;

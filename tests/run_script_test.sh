@@ -45,7 +45,7 @@ check_run() {
     wait "$first" || fail "$mode: run.sh failed: $(tail -n 5 "$out")"
     # What it says is the running system: the card opened by the radio, and
     # the programs' processes.
-    grep -q "^power *on" "$out" && grep -q "^volume *[1-9]" "$out" || fail "$mode: the card's state is not the opened card's: $(cat "$out")"
+    grep -q "^ *power *on" "$out" && grep -q "^ *volume *[1-9]" "$out" || fail "$mode: the card's state is not the opened card's: $(cat "$out")"
     for program in radio agent; do
         pid=$(sed -n "s/^$program *process \([0-9]*\) .*/\1/p" "$out")
         [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || fail "$mode: no running $program named ($pid)"
