@@ -29,9 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     # Another apt or dpkg at work: wait for it, for a while. apt-get waits
     # for the dpkg lock itself, but not for the package lists' lock.
-    if pgrep -x 'apt|apt-get|dpkg' >/dev/null; then
+    if pgrep -x 'apt(-get)?|dpkg' >/dev/null; then
         echo "waiting for another apt or dpkg to finish"
-        timeout 600 bash -c "while pgrep -x 'apt|apt-get|dpkg' >/dev/null; do sleep 2; done" || true
+        timeout 600 bash -c "while pgrep -x 'apt(-get)?|dpkg' >/dev/null; do sleep 2; done" || true
     fi
     wait_lock=(-o DPkg::Lock::Timeout=600)
     apt-get "${wait_lock[@]}" update -qq

@@ -49,7 +49,9 @@ serve() {
             status=0
             eval "env $(cat "$request")" </dev/null >"$id.out" 2>&1 || status=$?
             rm -f "$request"
-            echo "$status" >"$id.status"
+            # Whole when the host sees it.
+            echo "$status" >"$id.status-part"
+            mv "$id.status-part" "$id.status"
         done
         sleep 0.2
     done
