@@ -8,7 +8,9 @@ tavolin_start_display() {
     exec {fd}<> <(:)
     setsid Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp "$@" >/dev/null 2>&1 &
     tavolin_xvfb_pid=$!
-    if ! read -r -t 10 number <&"$fd"; then
+    # Under emulation (the 32-bit environment in a VM without KVM) it takes
+    # well over 10 s.
+    if ! read -r -t 60 number <&"$fd"; then
         exec {fd}>&-
         echo "Xvfb did not start" >&2
         return 1
