@@ -4,9 +4,9 @@
 # file: "x86_64 host" (64-bit Wine on the host) or "i686 chroot" / "i686 vm"
 # (32-bit Wine in the 32-bit environment).
 tavolin_run_mode_file="$build/run-mode"
-# A VM stays up for the whole run. This folder is its job folder: each
-# command for it is a file there, run inside by run-radio.sh serve, which
-# leaves the output and the status beside it.
+# A VM stays up for the whole run. This folder is its job folder (/run/job
+# inside, uncached): each command for it is a file there, run inside by
+# run-radio.sh serve, which leaves the output and the status beside it.
 tavolin_run_vm="$build/run-vm"
 
 # tavolin_run_use ARCH [WAY]: sets run_arch, run_way (host, chroot or vm),
@@ -39,7 +39,7 @@ tavolin_run_boot() {
     mkdir -p "$tavolin_run_vm"
     . "$root/scripts/i686-env.sh"
     TAVOLIN_VM_JOB="$tavolin_run_vm" tavolin_i686_enter vm "${tavolin_i686_env[@]}" \
-        bash "$root/scripts/run-radio.sh" serve "$tavolin_run_vm"
+        bash "$root/scripts/run-radio.sh" serve /run/job
 }
 
 # tavolin_run_in [VARIABLE=VALUE...] COMMAND...: runs COMMAND beside the

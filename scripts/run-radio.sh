@@ -84,3 +84,5 @@ rm -f "$tavolin_build/radio-screenshot.bmp"
     echo "the radio's window did not appear (see $tavolin_build/run-agent.log)" >&2
     exit 1
 }
+# In a VM the build folder is shared with a cache: the host reads it next.
+sync "$tavolin_build/radio-screenshot.bmp"
