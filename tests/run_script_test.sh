@@ -46,10 +46,11 @@ check_run() {
     # What it says is the running system: the card opened by the radio, and
     # the programs' processes.
     grep -q "^ *power *on" "$out" && grep -q "^ *volume *[1-9]" "$out" || fail "$mode: the card's state is not the opened card's: $(cat "$out")"
+    local program programs=()
     for program in radio agent; do
         pid=$(sed -n "s/^$program *process \([0-9]*\) .*/\1/p" "$out")
         [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || fail "$mode: no running $program named ($pid)"
-        eval "${program}_pid=\$pid"
+        programs+=($pid)
     done
     [ -s "$scratch/build/radio-screenshot.png" ] || fail "$mode: no screenshot"
     grep -q "bash scripts/stop.sh" "$out" && grep -q "tunercard.sh pull" "$out" || fail "$mode: no word on how to go on"
@@ -59,13 +60,13 @@ check_run() {
     xvfb=$(cat "$scratch/build/run-xvfb.pid" 2>/dev/null)
 
     run_env bash "$scripts/stop.sh"
-    # shellcheck disable=SC2154
-    for pid in $radio_pid $agent_pid $server $xvfb; do
+    for pid in "${programs[@]}" $server $xvfb; do
         timeout 10 bash -c 'while kill -0 "$1" 2>/dev/null && ! grep -q "^State:.*Z" "/proc/$1/status"; do sleep 0.1; done' wait "$pid" ||
             fail "$mode: process $pid still runs after stop.sh"
     done
     [ ! -e "$scratch/build/run-mode" ] || fail "$mode: stop.sh left the mode behind"
     [ $failed -eq 0 ] && echo "ok   $mode: run, a second run refused, stop"
+    return 0
 }
 
 check_run x86_64 "$scratch/build/run-prefix"
