@@ -231,15 +231,17 @@ if r_min is not None and b_min is not None and r_min > b_min:
                  "resources, opens the card (discovery, power, RDS) and the registry key, and adds the "
                  "notification icon before its first paint; the breakdown shows each part.")
 STARTUP_STEPS = [
-    ("entry", "process start to the entry: run-time start-up, static construction (settings key opened)"),
-    ("create", "entry to WM_CREATE: title and class strings, single-instance check, window class and frame"),
+    ("entry", "process start to the entry: Wine starts the process and loads its DLLs, run-time start-up, "
+              "static construction (settings key opened)"),
+    ("create", "entry to WM_CREATE: title and class strings, single-instance check, window class, the "
+               "window's creation up to WM_CREATE"),
     ("skins", "skins: BK_U.bmp read (and copied for the second holder), BK_P.bmp, BK_E.bmp"),
     ("card", "card: discovery, open, power on, RDS started, unmuted"),
     ("bitmaps", "bitmaps: the widgets laid out, twelve bitmap resources loaded"),
     ("registry", "registry: the settings read"),
     ("applied", "settings applied to the widgets and the card, first card poll, timers"),
     ("tray_icon", "tray icon added"),
-    ("painted", "window placed, shown and painted (WM_PAINT returned)"),
+    ("painted", "end of WM_CREATE, window placed, shown and painted (WM_PAINT returned)"),
 ]
 step_rows = [(name, text, min_median(figures.get(f"startup.step.{name}", []))) for name, text in STARTUP_STEPS]
 if any(stats[2] for _, _, stats in step_rows):
