@@ -21,9 +21,9 @@
 option(TAVOLIN_WERROR "Treat compiler warnings as errors" ON)
 
 add_library(tavolin_build_flags INTERFACE)
+# Only C and C++ sources: the resource compiler takes none of the options.
+set(c_or_cxx "$<OR:$<COMPILE_LANGUAGE:C>,$<COMPILE_LANGUAGE:CXX>>")
 if(CMAKE_C_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    # Only C and C++ sources: the resource compiler takes none of these.
-    set(c_or_cxx "$<OR:$<COMPILE_LANGUAGE:C>,$<COMPILE_LANGUAGE:CXX>>")
     target_compile_options(tavolin_build_flags INTERFACE
         "$<${c_or_cxx}:-Wall;-Wextra;-Wpedantic;-Wshadow;-Wconversion;-Wno-sign-conversion>"
         "$<$<AND:${c_or_cxx},$<BOOL:${TAVOLIN_WERROR}>>:-Werror>"
@@ -47,8 +47,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         # their own loops, and half the code loads faster.
         "$<$<AND:${c_or_cxx},$<NOT:$<CONFIG:Debug>>>:-Os>")
     # No exception is ever thrown and no unwinder is linked, so the DWARF
-    # tables (.eh_frame) are never read on i686. x86_64 keeps them: Windows
-    # unwinds its stacks through them (structured exception handling).
+    # tables (.eh_frame) are never read on i686. x86_64 keeps its unwind
+    # tables: there they are Windows' own (.pdata, .xdata), which structured
+    # exception handling walks.
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         target_compile_options(tavolin_shipped_code INTERFACE "$<${c_or_cxx}:-fno-asynchronous-unwind-tables>")
     endif()
