@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "settings.h"
 #include "skins.h"
+#include "startup_marks.h"
 #include "timers.h"
 #include "tuner_device.h"
 
@@ -179,6 +180,7 @@ HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char
     SetWindowPos(window, nullptr, at.x, at.y, outerSize.cx, outerSize.cy, SWP_NOZORDER | SWP_HIDEWINDOW);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
+    STARTUP_MARK("painted");
     return window;
 }
 
@@ -248,6 +250,7 @@ void apply_band(int32_t frequency)
 void apply_settings()
 {
     settings.load();
+    STARTUP_MARK("registry");
     volumeSlider.SetValue(settings.CurrentVolume, 0);
     // Any non-zero value stored means on.
     const int autoSearch = settings.AutoSearch != 0 ? 1 : 0;
@@ -325,20 +328,26 @@ void save_settings()
 // WM_CREATE
 LRESULT on_create(HWND window)
 {
+    STARTUP_MARK("create");
     mainWindow = window;
     load_skins(window);
+    STARTUP_MARK("skins");
     tunerDevice.SetOpenedObserver(&cardOpened);
     tunerDevice.open();
     tunerDevice.set_mute(0);
+    STARTUP_MARK("card");
     layout_controls();
+    STARTUP_MARK("bitmaps");
     apply_settings();
     refresh_device_state();
     SetTimer(window, CardWatchTimer, CardWatchMs, nullptr);
     SetTimer(window, StereoLampTimer, StereoLampMs, nullptr);
+    STARTUP_MARK("applied");
     char title[100];
     GetWindowTextA(window, title, sizeof(title));
     trayIcon.SetIcon(window, TrayIconId, LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_TAVOLIN)), title);
     trayIcon.AddIcon();
+    STARTUP_MARK("tray_icon");
     SetTimer(window, RdsRuleTimer, RdsRuleMs, nullptr);
     return 0;
 }
