@@ -332,7 +332,8 @@ LRESULT on_tray_callback(WPARAM iconId, LPARAM mouseMessage)
 {
     if (iconId != TrayIconId)
         return 0;
-    // A click on the icon is a click on the radio: it ends a scan, then does what it always does.
+    // A click on the icon is a click on the radio: it ends a scan, then does
+    // what it always does.
     if (mouseMessage != WM_MOUSEMOVE)
         stationScan.Abort();
     if (mouseMessage == WM_LBUTTONDBLCLK) {

@@ -142,8 +142,9 @@ void shutdown_card_and_save()
     // A scan cut short by the end keeps the presets and the frequency it
     // started from.
     stationScan.Abort();
-    const UINT_PTR timers[] = {HoldTimer,      RepeatTimer,  CardWatchTimer, SearchTimer, PresetKeyTimer,
-                               StereoLampTimer, RdsRuleTimer, ScanTimer,      SleepCountdownTimer, SleepFadeTimer};
+    const UINT_PTR timers[] = {HoldTimer,       RepeatTimer,  CardWatchTimer, SearchTimer,
+                               PresetKeyTimer,  StereoLampTimer, RdsRuleTimer, ScanTimer,
+                               SleepCountdownTimer, SleepFadeTimer};
     for (const UINT_PTR timer : timers)
         KillTimer(mainWindow, timer);
     close_rds_window();
