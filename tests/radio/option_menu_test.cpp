@@ -25,6 +25,18 @@ HWND ask_for_scan(RadioProgram &radio, DWORD timeoutMs = 5000)
     return dialog_test::WaitForDialog(radio, ScanCaption, timeoutMs);
 }
 
+// The radio active and listened to, asked for a scan; `before` is the
+// window as it was.
+HWND listen_and_ask(RadioStory &story, RadioProgram &radio, testing::ClientShot &before)
+{
+    StartActive(radio);
+    story.StartListening();
+    before = radio.Shot();
+    HWND question = ask_for_scan(radio);
+    REQUIRE(question);
+    return question;
+}
+
 void answer(RadioProgram &radio, HWND question, int button)
 {
     dialog_test::ClickControl(radio, question, button);
@@ -130,11 +142,8 @@ TEST_CASE_FIXTURE(RadioStory, "a scan in each band fills the presets in frequenc
     }
     settings.SetNumber("CurrentFrequency", low + 50);
     RadioProgram radio;
-    StartActive(radio);
-    StartListening();
-    const testing::ClientShot before = radio.Shot();
-    HWND question = ask_for_scan(radio);
-    REQUIRE(question);
+    testing::ClientShot before;
+    HWND question = listen_and_ask(*this, radio, before);
     CHECK(dialog_test::ControlText(question, 0xFFFF) ==
           "Scan the band and store the stations found in the presets? Your 18 presets are replaced.");
     CHECK(GetWindow(question, GW_OWNER) == radio.Window());
@@ -169,12 +178,8 @@ TEST_CASE_FIXTURE(RadioStory, "a scan cut short changes nothing")
     settings.SetNumber("CurrentFrequency", 953);
     settings.Set("PresetChannel", REG_BINARY, testing::Bytes(StoredPresets));
     RadioProgram radio;
-    StartActive(radio);
-    StartListening();
-    const testing::ClientShot before = radio.Shot();
-    HWND question = ask_for_scan(radio);
-    REQUIRE(question);
-    answer(radio, question, IDYES);
+    testing::ClientShot before;
+    answer(radio, listen_and_ask(*this, radio, before), IDYES);
     REQUIRE(AwaitRequests(TUNER_SEEK, 3, 5000).size() >= 3);
     SUBCASE("by a key, used up")
     {
