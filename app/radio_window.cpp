@@ -13,7 +13,9 @@
 #include "resource.h"
 #include "settings.h"
 #include "skins.h"
+#include "sleep_timer.h"
 #include "startup_marks.h"
+#include "station_scan.h"
 #include "timers.h"
 #include "tuner_device.h"
 
@@ -138,8 +140,12 @@ void shutdown_card_and_save()
     // Nothing touches the card after this. At the end of the session the
     // window lives on, and its timers would reopen the card (the lamp's poll
     // does) and switch it back on.
-    const UINT_PTR timers[] = {HoldTimer,      RepeatTimer,     CardWatchTimer, SearchTimer,
-                               PresetKeyTimer, StereoLampTimer, RdsRuleTimer};
+    // A scan cut short by the end keeps the presets and the frequency it
+    // started from.
+    stationScan.Abort();
+    const UINT_PTR timers[] = {HoldTimer,       RepeatTimer,  CardWatchTimer, SearchTimer,
+                               PresetKeyTimer,  StereoLampTimer, RdsRuleTimer, ScanTimer,
+                               SleepCountdownTimer, SleepFadeTimer};
     for (const UINT_PTR timer : timers)
         KillTimer(mainWindow, timer);
     close_rds_window();
@@ -307,7 +313,7 @@ void save_settings()
 {
     settings.CurrentFrequency = tuningScale.GetValue();
     settings.AudioOutputType = monoMode;
-    settings.CurrentVolume = volumeSlider.GetValue();
+    settings.CurrentVolume = sleepTimer.VolumeToSave(volumeSlider.GetValue());
     settings.AutoSearch = autoSearchButton.IsOn();
     for (unsigned group = 1; group <= PresetBank::GroupCount; ++group)
         if (groupButtons[group - 1]->IsOn()) {
@@ -372,6 +378,7 @@ LRESULT on_move()
 
 LRESULT on_destroy()
 {
+    stationScan.Abort(); // while the skins are there: its end redraws the scale
     delete_skin_contexts();
     shutdown_card_and_save();
     PostQuitMessage(0);
