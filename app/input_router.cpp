@@ -1,11 +1,14 @@
 #include "input_router.h"
 
 #include "dialogs.h"
+#include "option_menu.h"
 #include "radio_controls.h"
 #include "radio_state.h"
 #include "radio_window.h"
 #include "rds_window.h"
 #include "resource.h"
+#include "sleep_timer.h"
+#include "station_scan.h"
 #include "station_search.h"
 #include "timers.h"
 #include "tuner_device.h"
@@ -87,6 +90,10 @@ void press_digit(WPARAM key, int digit)
 
 LRESULT on_key_down(WPARAM key, LPARAM keyFlags)
 {
+    if (stationScan.Running()) {
+        stationScan.Abort(); // the key is used up, as by a search
+        return 0;
+    }
     if (search_running()) {
         abort_search();
         return 0;
@@ -158,6 +165,10 @@ LRESULT on_mouse_move(LPARAM position)
 LRESULT on_left_button_down(LPARAM position)
 {
     lastPointer = {LOWORD(position), HIWORD(position)};
+    if (stationScan.Running()) {
+        stationScan.Abort(); // the click is used up, as by a search
+        return 0;
+    }
     if (search_running()) {
         abort_search();
         return 0;
@@ -201,6 +212,10 @@ void on_repeat_timer()
 void on_card_watch_timer()
 {
     const int present = tunerDevice.poll_card();
+    // A scan does not outlive the card it scanned: gone or come back, its
+    // answers are void and the presets stay.
+    if ((present == 1) != (cardReady == 1))
+        stationScan.Abort();
     if (present == 1 && cardReady == 0) {
         show_card_presence(1);
         tunerDevice.set_volume(volumeSlider.GetValue());
@@ -260,6 +275,15 @@ LRESULT on_timer(WPARAM timer)
     case RdsRuleTimer:
         on_rds_rule_timer();
         break;
+    case ScanTimer:
+        stationScan.Tick();
+        break;
+    case SleepCountdownTimer:
+        sleepTimer.OnSleepTick();
+        break;
+    case SleepFadeTimer:
+        sleepTimer.OnFadeTick();
+        break;
     default:
         break;
     }
@@ -282,6 +306,8 @@ LRESULT on_command(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         show_settings_dialog();
         return 0;
     default:
+        if (run_option_command(LOWORD(wParam)))
+            return 0;
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
@@ -291,6 +317,8 @@ void show_tray_menu()
 {
     SetForegroundWindow(mainWindow);
     HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_MAIN_MENU));
+    // TPM_NONOTIFY sends no WM_INITMENUPOPUP: the items are made up here.
+    prepare_option_menu(GetSubMenu(menu, 0));
     POINT cursor;
     GetCursorPos(&cursor);
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_NONOTIFY, cursor.x, cursor.y, 0,
@@ -304,6 +332,10 @@ LRESULT on_tray_callback(WPARAM iconId, LPARAM mouseMessage)
 {
     if (iconId != TrayIconId)
         return 0;
+    // A click on the icon is a click on the radio: it ends a scan, then does
+    // what it always does.
+    if (mouseMessage != WM_MOUSEMOVE)
+        stationScan.Abort();
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         ShowWindow(mainWindow, SW_SHOW);
         ShowWindow(mainWindow, SW_RESTORE);
@@ -311,6 +343,23 @@ LRESULT on_tray_callback(WPARAM iconId, LPARAM mouseMessage)
         show_tray_menu();
     }
     return 0;
+}
+
+// The window's own menu: its items made up as the "Option" popup opens.
+LRESULT on_init_menu_popup(HMENU popup)
+{
+    if (popup == GetSubMenu(GetMenu(mainWindow), 0))
+        prepare_option_menu(popup);
+    return 0;
+}
+
+// Keys and clicks the window leaves to the system (Alt, F10, the caption,
+// the menu bar, the right button) end a running scan too, then do what they
+// always do.
+LRESULT end_scan_then_default(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    stationScan.Abort();
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -344,6 +393,13 @@ LRESULT CALLBACK radio_window_procedure(HWND window, UINT message, WPARAM wParam
         return on_command(window, message, wParam, lParam);
     case TrayCallbackMessage:
         return on_tray_callback(wParam, lParam);
+    case WM_INITMENUPOPUP:
+        return on_init_menu_popup(reinterpret_cast<HMENU>(wParam));
+    case WM_SYSKEYDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        return end_scan_then_default(window, message, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -6,6 +6,7 @@
 #include "radio_state.h"
 #include "radio_window.h"
 #include "resource.h"
+#include "startup_marks.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int run_message_loop()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    STARTUP_MARK("entry");
     GetCurrentDirectoryA(sizeof(startDirectory), startDirectory);
     char title[NameLength] = {};
     char windowClass[NameLength] = {};

@@ -8,6 +8,8 @@
 #include "radio_state.h"
 #include "settings.h"
 #include "skins.h"
+#include "sleep_timer.h"
+#include "station_scan.h"
 #include "tuner_device.h"
 
 BitmapFile backgroundFile;
@@ -40,6 +42,8 @@ RdsButton rdsButton;
 TunerDevice tunerDevice;
 PresetBank presetBank;
 TrayIcon trayIcon;
+StationScan stationScan;
+SleepTimer sleepTimer;
 
 PresetButton *const presetButtons[PresetBank::SlotCount] = {&presetButton1, &presetButton2, &presetButton3,
                                                             &presetButton4, &presetButton5, &presetButton6};

@@ -13,6 +13,9 @@
 #include "resource.h"
 #include "settings.h"
 #include "skins.h"
+#include "sleep_timer.h"
+#include "startup_marks.h"
+#include "station_scan.h"
 #include "timers.h"
 #include "tuner_device.h"
 
@@ -137,8 +140,12 @@ void shutdown_card_and_save()
     // Nothing touches the card after this. At the end of the session the
     // window lives on, and its timers would reopen the card (the lamp's poll
     // does) and switch it back on.
-    const UINT_PTR timers[] = {HoldTimer,      RepeatTimer,     CardWatchTimer, SearchTimer,
-                               PresetKeyTimer, StereoLampTimer, RdsRuleTimer};
+    // A scan cut short by the end keeps the presets and the frequency it
+    // started from.
+    stationScan.Abort();
+    const UINT_PTR timers[] = {HoldTimer,       RepeatTimer,  CardWatchTimer, SearchTimer,
+                               PresetKeyTimer,  StereoLampTimer, RdsRuleTimer, ScanTimer,
+                               SleepCountdownTimer, SleepFadeTimer};
     for (const UINT_PTR timer : timers)
         KillTimer(mainWindow, timer);
     close_rds_window();
@@ -179,6 +186,7 @@ HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char
     SetWindowPos(window, nullptr, at.x, at.y, outerSize.cx, outerSize.cy, SWP_NOZORDER | SWP_HIDEWINDOW);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
+    STARTUP_MARK("painted");
     return window;
 }
 
@@ -248,6 +256,7 @@ void apply_band(int32_t frequency)
 void apply_settings()
 {
     settings.load();
+    STARTUP_MARK("registry");
     volumeSlider.SetValue(settings.CurrentVolume, 0);
     // Any non-zero value stored means on.
     const int autoSearch = settings.AutoSearch != 0 ? 1 : 0;
@@ -304,7 +313,7 @@ void save_settings()
 {
     settings.CurrentFrequency = tuningScale.GetValue();
     settings.AudioOutputType = monoMode;
-    settings.CurrentVolume = volumeSlider.GetValue();
+    settings.CurrentVolume = sleepTimer.VolumeToSave(volumeSlider.GetValue());
     settings.AutoSearch = autoSearchButton.IsOn();
     for (unsigned group = 1; group <= PresetBank::GroupCount; ++group)
         if (groupButtons[group - 1]->IsOn()) {
@@ -325,20 +334,26 @@ void save_settings()
 // WM_CREATE
 LRESULT on_create(HWND window)
 {
+    STARTUP_MARK("create");
     mainWindow = window;
     load_skins(window);
+    STARTUP_MARK("skins");
     tunerDevice.SetOpenedObserver(&cardOpened);
     tunerDevice.open();
     tunerDevice.set_mute(0);
+    STARTUP_MARK("card");
     layout_controls();
+    STARTUP_MARK("bitmaps");
     apply_settings();
     refresh_device_state();
     SetTimer(window, CardWatchTimer, CardWatchMs, nullptr);
     SetTimer(window, StereoLampTimer, StereoLampMs, nullptr);
+    STARTUP_MARK("applied");
     char title[100];
     GetWindowTextA(window, title, sizeof(title));
     trayIcon.SetIcon(window, TrayIconId, LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_TAVOLIN)), title);
     trayIcon.AddIcon();
+    STARTUP_MARK("tray_icon");
     SetTimer(window, RdsRuleTimer, RdsRuleMs, nullptr);
     return 0;
 }
@@ -363,6 +378,7 @@ LRESULT on_move()
 
 LRESULT on_destroy()
 {
+    stationScan.Abort(); // while the skins are there: its end redraws the scale
     delete_skin_contexts();
     shutdown_card_and_save();
     PostQuitMessage(0);

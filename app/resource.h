@@ -36,3 +36,10 @@
 #define IDM_EXIT 105
 #define IDM_RDS 110 // RdsWindowCommand of the controls
 #define IDM_SETTINGS 32771
+#define IDM_SCAN_STATIONS 32772
+// The "Sleep" items, in menu order.
+#define IDM_SLEEP_OFF 32780
+#define IDM_SLEEP_15 32781
+#define IDM_SLEEP_30 32782
+#define IDM_SLEEP_60 32783
+#define IDM_SLEEP_90 32784

@@ -48,7 +48,8 @@ void load_skins(HWND window)
 {
     HDC windowDc = GetDC(window);
     load_from_start_directory(backgroundFile, NormalSkinName);
-    load_from_start_directory(normalSkinFile, NormalSkinName);
+    // The same file: a copy of the bitmap read, not a second read.
+    normalSkinFile.Copy(backgroundFile);
     load_from_start_directory(pressedSkinFile, PressedSkinName);
     load_from_start_directory(litSkinFile, LitSkinName);
     backgroundDC = select_into_context(windowDc, backgroundFile);

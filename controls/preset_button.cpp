@@ -13,6 +13,33 @@ constexpr uint32_t PreTuneOffset = 2;
 constexpr DWORD PreTunePauseMs = 300;
 constexpr char StoreChime[] = "Default.wav";
 
+// The chime is the program's only use of winmm.dll, and storing a preset is
+// rare: the library is loaded at the first chime, not at every start. From
+// the system folder by its full path, so no winmm.dll elsewhere is taken.
+using PlaySoundFunction = decltype(&PlaySoundA);
+PlaySoundFunction playSound;
+bool playSoundLookedUp;
+
+void play_store_chime()
+{
+    if (!playSoundLookedUp) {
+        playSoundLookedUp = true;
+        constexpr char LibraryName[] = "\\winmm.dll";
+        char path[MAX_PATH];
+        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length == 0 || length + sizeof(LibraryName) > sizeof(path))
+            return;
+        lstrcpyA(path + length, LibraryName);
+        if (HMODULE library = LoadLibraryA(path))
+            // Through void (*)(), the one type GCC lets convert to any other function type.
+            playSound = reinterpret_cast<PlaySoundFunction>(
+                reinterpret_cast<void (*)()>(GetProcAddress(library, "PlaySoundA")));
+    }
+    // The result is ignored: a missing library is as silent as a missing sound.
+    if (playSound)
+        playSound(StoreChime, nullptr, SND_FILENAME); // synchronous: the chime ends before the recall
+}
+
 } // namespace
 
 void PresetButton::OnClick()
@@ -39,7 +66,7 @@ void PresetButton::OnHold()
 {
     if (!tuningScale.IsEnabled())
         return; // stays pressed; its release then recalls nothing
-    PlaySoundA(StoreChime, nullptr, SND_FILENAME); // synchronous: the chime ends before the recall
+    play_store_chime();
     const unsigned group = static_cast<unsigned>(presetBank.GetGroup());
     presetBank.SetPreset(group, slot, tuningScale.GetValue());
     presetBank.DrawLabels(slot);

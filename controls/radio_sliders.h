@@ -9,8 +9,8 @@
 class TuningScale : public SliderControl {
 public:
     ~TuningScale() override = default;
-    // During a station search the read-out follows the scale but the card is
-    // left where the search step put it.
+    // During a station search or scan the read-out follows the scale but the
+    // card is left where the seek step put it.
     void OnChange() override;
 };
 

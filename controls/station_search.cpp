@@ -35,16 +35,27 @@ bool search_running()
     return tunerDevice.searchContinues != TUNER_SEEK_DONE;
 }
 
-void search_step(BitmapButton &button, TuneDirection direction)
+int32_t seek_and_show(TuneDirection direction)
 {
-    button.Draw(); // pressed when reached by a press or the timer, up when by an arrow key
     tunerDevice.set_mute(1);
     const int32_t reached = direction == TuneDirection::Up ? tunerDevice.seek_up() : tunerDevice.seek_down();
     // The scale clamps the answer into the band; its change notification
-    // shows it, and tunes the card only once the search has ended.
+    // shows it, and tunes the card only once the run has ended.
     tuningScale.SetValue(reached, 0);
+    return reached;
+}
+
+void schedule_next_step(UINT_PTR timer)
+{
+    SetTimer(mainWindow, timer, SearchStepMs, nullptr);
+}
+
+void search_step(BitmapButton &button, TuneDirection direction)
+{
+    button.Draw(); // pressed when reached by a press or the timer, up when by an arrow key
+    seek_and_show(direction);
     if (search_running()) {
-        SetTimer(mainWindow, SearchTimer, SearchStepMs, nullptr);
+        schedule_next_step(SearchTimer);
         return;
     }
     KillTimer(mainWindow, SearchTimer);

@@ -15,6 +15,9 @@ enum MainTimer : UINT_PTR {
     StereoLampTimer = 7,  // stereo lamp rule
     RdsTextTimer = 8,     // RDS text window: fetch and show the text
     RdsRuleTimer = 9,     // RDS button and the "RDS" menu item
+    ScanTimer = 10,       // next step of the station scan, at the search's pace
+    SleepCountdownTimer = 11,  // one-shot: the sleep time is up but for the last minute, the fade begins
+    SleepFadeTimer = 12,  // one volume step of the fade, the last of them ends the radio
 };
 
 constexpr UINT HoldMs = 1000;
@@ -25,3 +28,5 @@ constexpr UINT PresetKeyHoldMs = 1000;
 constexpr UINT StereoLampMs = 500;
 constexpr UINT RdsTextMs = 1000;
 constexpr UINT RdsRuleMs = 1000;
+// The sleep timer fades the sound out over its last minute.
+constexpr UINT SleepFadeMs = 60 * 1000;

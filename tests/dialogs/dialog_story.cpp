@@ -12,6 +12,14 @@ void ChooseMenuItem(testing::RadioProgram &radio, int position)
     radio.Tap(VK_RETURN);
 }
 
+bool CloseMenus(testing::RadioProgram &radio)
+{
+    for (int level = 0; level < 3; ++level)
+        radio.Tap(VK_ESCAPE);
+    return testing::WaitUntil([&] { return testing::FindProcessWindow(radio.ProcessId(), "#32768") == nullptr; },
+                              3000);
+}
+
 HWND WaitForDialog(const testing::RadioProgram &radio, const char *caption, DWORD timeoutMs)
 {
     HWND dialog = nullptr;

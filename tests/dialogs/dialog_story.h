@@ -28,6 +28,8 @@ constexpr int AboutItem = 1;
 
 // Chooses the item at `position` of the window's "Option" menu with the keys.
 void ChooseMenuItem(testing::RadioProgram &radio, int position);
+// Closes whatever menu of the radio is open, submenus too; false if one stays.
+bool CloseMenus(testing::RadioProgram &radio);
 // Waits for the dialog with that caption to appear (null if it does not).
 HWND WaitForDialog(const testing::RadioProgram &radio, const char *caption, DWORD timeoutMs = 5000);
 // Waits until `window` is gone or hidden.
