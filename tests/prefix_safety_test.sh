@@ -191,19 +191,28 @@ grep -q "^cmake .*-S . -B $scratch/rel/i686 " "$calls" || fail "a relative build
 coproc holder { TAVOLIN_BUILD_DIR="$scratch/rel" "${scripts_env[@]}" bash -c '
     root=$1; . "$1/scripts/lock.sh"; tavolin_claim_build; bash "$1/scripts/build.sh" && echo held; read -r _' \
     hold "$(dirname "$scripts")"; }
+# Saved now: bash unsets holder_PID once the coprocess ends, and a bare wait
+# would then wait for every child, the foreign wineserver included.
+holder_pid=$holder_PID
 read -r -t 20 answer <&"${holder[0]}"
 [ "$answer" = held ] || fail "the build inside a run did not share its lock"
 TAVOLIN_BUILD_DIR="$scratch/rel" "${scripts_env[@]}" bash "$scripts/test.sh" >"$scratch/out" 2>&1 && fail "a second run on a used build folder went ahead"
 grep -q "another run uses $scratch/rel" "$scratch/out" || fail "the second run did not say why: $(cat "$scratch/out")"
 [ "$(grep -c '^cmake' "$calls")" = 8 ] || fail "the second run built anyway"
 echo >&"${holder[1]}"
-wait ${holder_PID:-} 2>/dev/null
+wait "$holder_pid" 2>/dev/null
 passed "a second run on a used build folder stops with a message"
 
 # Installing needs root, and says so.
-setpriv --reuid=65534 --regid=65534 --clear-groups "${scripts_env[@]}" bash "$scripts/deps.sh" tavolin-no-such-package \
+# From a copy anyone may read: the checkout's own folder may be private.
+public=$(mktemp -d)
+chmod 755 "$public"
+cp -r "$scripts" "$public/scripts"
+chmod -R a+rX "$public"
+setpriv --reuid=65534 --regid=65534 --clear-groups "${scripts_env[@]}" bash "$public/scripts/deps.sh" tavolin-no-such-package \
     >"$scratch/out" 2>&1 && fail "deps.sh installed as a normal user"
 grep -q "needs root" "$scratch/out" || fail "deps.sh did not say it needs root: $(cat "$scratch/out")"
+rm -rf "$public"
 passed "installing as a normal user says that root is needed"
 
 # The 32-bit environment takes the Debian archive's sources only, is not
@@ -226,6 +235,7 @@ mkdir -p "$scratch/rootfs"
 echo "0 an older recipe" >"$scratch/rootfs/.tavolin-rootfs32"
 coproc user { "${scripts_env[@]}" bash -c 'root=$1; . "$1/scripts/lock.sh"; tavolin_hold "$2.lock" -s && echo held; read -r _' \
     use "$(dirname "$scripts")" "$scratch/rootfs"; }
+user_pid=$user_PID
 read -r -t 20 answer <&"${user[0]}"
 [ "$answer" = held ] || fail "no shared hold on the 32-bit environment"
 : >"$calls"
@@ -234,7 +244,7 @@ rebuild=$!
 waits_for "$scratch/out" "waiting until no other run uses" || fail "the rebuild did not wait for the run using it"
 [ -f "$scratch/rootfs/.tavolin-rootfs32" ] || fail "the 32-bit environment was removed while in use"
 echo >&"${user[1]}"
-wait ${user_PID:-} 2>/dev/null
+wait "$user_pid" 2>/dev/null
 wait "$rebuild" && fail "the rebuild went on past a failed debootstrap"
 grep -q "^debootstrap " "$calls" || fail "no rebuild once the run let go: $(cat "$scratch/out")"
 grep -q "^debootstrap $(readlink /proc/self/ns/mnt)\$" "$calls" && fail "debootstrap ran in the host's mount namespace"
