@@ -99,6 +99,5 @@ void StationScan::Abort()
 void StationScan::EndAt(int32_t frequency)
 {
     tuningScale.SetValue(frequency, 0); // its change tunes the card, now that no run is on
-    if (!muteButton.IsOn())
-        tunerDevice.set_mute(0);
+    sound_back();
 }

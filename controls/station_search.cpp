@@ -45,6 +45,12 @@ int32_t seek_and_show(TuneDirection direction)
     return reached;
 }
 
+void sound_back()
+{
+    if (!muteButton.IsOn())
+        tunerDevice.set_mute(0);
+}
+
 void schedule_next_step(UINT_PTR timer)
 {
     SetTimer(mainWindow, timer, SearchStepMs, nullptr);
@@ -60,8 +66,7 @@ void search_step(BitmapButton &button, TuneDirection direction)
     }
     KillTimer(mainWindow, SearchTimer);
     release_tune_buttons();
-    if (!muteButton.IsOn())
-        tunerDevice.set_mute(0);
+    sound_back();
 }
 
 void search_tick()
@@ -77,7 +82,6 @@ void abort_search()
 {
     tunerDevice.searchContinues = TUNER_SEEK_DONE;
     release_tune_buttons();
-    if (!muteButton.IsOn())
-        tunerDevice.set_mute(0);
+    sound_back();
     KillTimer(mainWindow, SearchTimer);
 }

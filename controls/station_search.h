@@ -20,6 +20,8 @@ void search_step(BitmapButton &button, TuneDirection direction);
 // read-out. Returns the frequency the card reached; the card's continue word
 // is left in searchContinues.
 int32_t seek_and_show(TuneDirection direction);
+// The end of a run: the sound back on, unless the user has muted it.
+void sound_back();
 // Arms `timer` for the next step of a run, at the search's pace.
 void schedule_next_step(UINT_PTR timer);
 // Timer tick: the next step, in the direction the card named.
