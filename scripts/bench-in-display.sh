@@ -14,9 +14,7 @@ export TAVOLIN_WINEPREFIX="$build/bench-prefix"
 . "$root/scripts/display.sh"
 trap 'tavolin_stop_prefix; tavolin_stop_display' EXIT
 tavolin_start_display || exit 1
-tavolin_fresh_prefix || exit 1
-"$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
-"$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f >/dev/null
+tavolin_fresh_prefix --unmanaged --silent || exit 1
 "$WINELOADER" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'gdi32.BitBlt;setupapi.SetupDiGetClassDevsA' /f >/dev/null
 bench="$build/x86_64/bin/radio_bench.exe"
 status=0

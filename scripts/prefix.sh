@@ -51,9 +51,20 @@ tavolin_wine() {
     return $status
 }
 
-# tavolin_fresh_prefix [BIN]: the card from BIN, the build's bin folder
-# unless named.
+# tavolin_fresh_prefix [--unmanaged] [--silent] [BIN]: the card from BIN,
+# the build's bin folder unless named. For an X server with no window manager
+# (Xvfb), --unmanaged leaves Wine's windows unmanaged: with managed windows
+# Wine waits two seconds for one at every hide and close. --silent: no audio
+# driver, for a machine with no sound card (the preset chime fails quietly).
 tavolin_fresh_prefix() {
+    local settings=()
+    while [ "${1:-}" = --unmanaged ] || [ "${1:-}" = --silent ]; do
+        case "$1" in
+            --unmanaged) settings+=('HKCU\Software\Wine\X11 Driver' Managed N) ;;
+            --silent) settings+=('HKCU\Software\Wine\Drivers' Audio '') ;;
+        esac
+        shift
+    done
     tavolin_prefix_is_ours || return 1
     local prefix
     prefix=$(realpath -m -- "$WINEPREFIX")
@@ -62,6 +73,13 @@ tavolin_fresh_prefix() {
     mkdir -p "$prefix"
     echo "$tavolin_prefix_marker_text" >"$prefix/$tavolin_prefix_marker"
     tavolin_wine "making the prefix (wineboot)" wineboot -i || return
+    # Set before anything else starts: the card's installation starts Wine's
+    # desktop process (the tray's home), which reads them only then.
+    local index
+    for ((index = 0; index < ${#settings[@]}; index += 3)); do
+        tavolin_wine "setting ${settings[index + 1]}" reg add "${settings[index]}" \
+            /v "${settings[index + 1]}" /d "${settings[index + 2]}" /f || return
+    done
     # The card goes in only after the first wineserver has exited; otherwise
     # its driver starts seconds late. It is ended (saving the registry)
     # rather than waited for: wineboot's services would keep it up seconds

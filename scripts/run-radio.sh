@@ -64,10 +64,10 @@ case "${1:-}" in
     *) echo "usage: run-radio.sh start [unmanaged] | stop | serve FOLDER" >&2; exit 2 ;;
 esac
 
-tavolin_fresh_prefix "$bin"
 # No window manager: Wine should not wait for one.
-[ "${2:-}" != unmanaged ] ||
-    "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+unmanaged=()
+[ "${2:-}" != unmanaged ] || unmanaged=(--unmanaged)
+tavolin_fresh_prefix "${unmanaged[@]}" "$bin"
 # The agent starts the radio from its own folder, the bin folder, which
 # becomes the radio's current folder (it reads its skins there), a second
 # after it sees the card. It outlives this script.

@@ -7,6 +7,13 @@
 tavolin_root=$(cd "$(dirname "${BASH_SOURCE:-$0}")/.." 2>/dev/null && pwd)
 [ -n "$tavolin_root" ] && [ -f "$tavolin_root/CMakeLists.txt" ] || tavolin_root=$(cd "$(dirname "$0")/.." && pwd)
 tavolin_build="${TAVOLIN_BUILD_DIR:-$tavolin_root/build}"
+# A test CTest runs in a lane (scripts/test-in-display.sh) runs in that
+# lane's prefix and X server.
+if [ -n "${CTEST_RESOURCE_GROUP_0_LANES:-}" ] && [ -n "${TAVOLIN_TEST_LANE_FILES:-}" ]; then
+    tavolin_lane=${CTEST_RESOURCE_GROUP_0_LANES#id:}
+    . "$TAVOLIN_TEST_LANE_FILES/${tavolin_lane%%,*}"
+    export TAVOLIN_WINEPREFIX DISPLAY
+fi
 # Always a prefix of the project's own, never the caller's WINEPREFIX (nor
 # ~/.wine): the scripts and the tests install drivers and rewrite registry
 # keys in it.
