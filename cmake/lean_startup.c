@@ -1,5 +1,5 @@
 /* Linked into every shipped program (tavolin_program): the program's own
- * versions of three hooks MinGW's start-up code calls, so that the run-time
+ * versions of four hooks MinGW's start-up code calls, so that the run-time
  * library's versions, and what they pull in, stay out of the executable.
  * Should a library's version be pulled in after all (something needing what
  * it does), the two definitions clash and the link fails.
@@ -11,9 +11,11 @@
  * with --disable-auto-import, so such a reference fails the link instead of
  * becoming a pseudo relocation, and the list stays empty.
  *
- * _matherr: the library's version prints math errors to stderr (pulling in
- * fprintf) and is installed only when _MINGW_INSTALL_DEBUG_MATHERR is set,
- * which the programs never do; returning 0 is the default handling.
+ * _matherr, __mingw_setusermatherr: the library's _matherr prints math
+ * errors to stderr (pulling in fprintf). The start-up code installs it,
+ * through __mingw_setusermatherr, only when _MINGW_INSTALL_DEBUG_MATHERR is
+ * set, which the programs never do: neither is ever called. Returning 0 is
+ * the default handling.
  *
  * __mingw_TLScallback: the library's version (the TLS callback) also keeps
  * a list of destructors for thread-local keys, under a critical section of
@@ -32,6 +34,13 @@ int __cdecl _matherr(struct _exception *error)
 {
     (void)error;
     return 0;
+}
+
+void __mingw_setusermatherr(int(__cdecl *handler)(struct _exception *));
+
+void __mingw_setusermatherr(int(__cdecl *handler)(struct _exception *))
+{
+    (void)handler;
 }
 
 void __cdecl _fpreset(void);
