@@ -3,6 +3,7 @@
 // keep running inside the dialog's loop.
 #include <windows.h>
 
+#include <cstring>
 
 #include "band_names.h"
 #include "dialogs.h"
@@ -22,13 +23,13 @@ INT_PTR on_init(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, VersionText);
     // An unknown band leaves the line at its prefix.
     const char *name = band_name(static_cast<uint32_t>(settings.RadioSystem));
-    // Kernel32's string calls, not the C library's formatting, which would
-    // bring a whole printf into the program. Both parts are short constants.
-    char bandLine[TextBytes];
+    // Plain copies, not the C library's formatting, which would bring a
+    // whole printf into the program. Both parts are short constants.
+    char bandLine[TextBytes] = {};
     static_assert(sizeof(BandLinePrefix) < TextBytes, "the prefix fits");
-    lstrcpynA(bandLine, BandLinePrefix, sizeof(bandLine));
-    if (name)
-        lstrcpynA(bandLine + sizeof(BandLinePrefix) - 1, name, static_cast<int>(sizeof(bandLine) - sizeof(BandLinePrefix) + 1));
+    std::memcpy(bandLine, BandLinePrefix, sizeof(BandLinePrefix) - 1);
+    if (name) // the last byte stays the terminating zero
+        std::strncpy(bandLine + sizeof(BandLinePrefix) - 1, name, sizeof(bandLine) - sizeof(BandLinePrefix));
     SetDlgItemTextA(dialog, IDC_ABOUT_BAND, bandLine);
     return TRUE; // the default focus: OK
 }

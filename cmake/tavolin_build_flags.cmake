@@ -14,9 +14,10 @@
 # Beyond the flags above it is compiled without exceptions and run-time type
 # information, optimised for size, and on i686 without unwind tables; link it
 # only with libraries built the same way (tavolin_shipped_code). It also gets
-# cmake/lean_startup.c, which keeps two unused parts of the MinGW start-up
-# code out (see there); the link then refuses auto-imported DLL data, the
-# one thing those parts would be needed for.
+# cmake/lean_startup.c, which keeps unused parts of the MinGW start-up code
+# out (see there); the link then refuses auto-imported DLL data, the one
+# thing the pseudo relocations would be needed for. On i686 the run-time
+# library's unwind tables are left out as well (cmake/crt_unwind_tables.ld).
 
 option(TAVOLIN_WERROR "Treat compiler warnings as errors" ON)
 
@@ -60,5 +61,10 @@ function(tavolin_program name)
     target_link_libraries(${name} PRIVATE tavolin_shipped_code)
     if(CMAKE_C_COMPILER_ID STREQUAL "GNU")
         target_link_options(${name} PRIVATE -Wl,--disable-auto-import)
+        if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+            set(unwind_script ${PROJECT_SOURCE_DIR}/cmake/crt_unwind_tables.ld)
+            target_link_options(${name} PRIVATE "-Wl,-T,${unwind_script}")
+            set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${unwind_script})
+        endif()
     endif()
 endfunction()

@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <cstring>
+
 #include "radio_controls.h"
 #include "tuner_device.h"
 
@@ -29,7 +31,7 @@ void play_store_chime()
         const UINT length = GetSystemDirectoryA(path, MAX_PATH);
         if (length == 0 || length + sizeof(LibraryName) > sizeof(path))
             return;
-        lstrcpyA(path + length, LibraryName);
+        std::memcpy(path + length, LibraryName, sizeof(LibraryName));
         if (HMODULE library = LoadLibraryA(path))
             // Through void (*)(), the one type GCC lets convert to any other function type.
             playSound = reinterpret_cast<PlaySoundFunction>(
