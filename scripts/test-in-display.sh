@@ -64,11 +64,11 @@ for lane in $(seq "$lanes"); do
     spec+="{\"id\": \"lane$lane\", \"slots\": 1}"
 done
 spec+=']}]}'
-made=0
+unmade=0
 for job in "${preparing[@]}"; do
-    wait "$job" || made=1
+    wait "$job" || unmade=1
 done
-[ $made = 0 ] || { echo "a lane's prefix could not be made" >&2; exit 1; }
+[ $unmade = 0 ] || { echo "a lane's prefix could not be made" >&2; exit 1; }
 echo "$spec" >"$lane_files/lanes.json"
 
 export TAVOLIN_TEST_LANE_FILES="$lane_files"
