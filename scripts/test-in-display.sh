@@ -48,7 +48,9 @@ done
 prepare_lane() {
     export WINEPREFIX
     WINEPREFIX=$(lane_prefix "$1")
-    tavolin_fresh_prefix --unmanaged --silent
+    tavolin_fresh_prefix --unmanaged --silent || return
+    # The desktop stays up between tests, as a session's shell does.
+    (setsid "$WINELOADER" "$build/$tavolin_arch/bin/hold_desktop.exe" </dev/null >/dev/null 2>&1 &)
 }
 
 preparing=()
