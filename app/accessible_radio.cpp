@@ -49,22 +49,26 @@ constexpr uint8_t RoleOf[] = {
 };
 
 // The children in reading order, then the window itself: two tables side by
-// side. A child's name, description, keyboard shortcut and default action
+// side. Child id N is index N - 1; the window itself, CHILDID_SELF, comes
+// last. The RDS button, a child only while RDS is received, is the last
+// child, so that every other child keeps its id as it comes and goes (a
+// reader resolving an event a moment late still finds the child it was
+// about). A child's name, description, keyboard shortcut and default action
 // are strings IDS_ACCESSIBLE_NAME, _DESCRIPTION, _SHORTCUT and _ACTION + its
 // index.
 constexpr Kind ChildKinds[] = {
     Kind::Readout, Kind::Scale,  Kind::Volume, Kind::Push,   Kind::Push,   Kind::Check,  Kind::Check, Kind::Check,
     Kind::Preset,  Kind::Preset, Kind::Preset, Kind::Preset, Kind::Preset, Kind::Preset, Kind::Radio, Kind::Radio,
-    Kind::Radio,   Kind::Push,   Kind::Push,   Kind::Push,   Kind::Lamp,   Kind::Lamp,   Kind::Window,
+    Kind::Radio,   Kind::Push,   Kind::Push,   Kind::Lamp,   Kind::Lamp,   Kind::Push,   Kind::Window,
 };
 constexpr BitmapButton *ChildButtons[] = {
-    nullptr,        nullptr,         nullptr,        &tuneDownButton, &tuneUpButton,   &autoSearchButton,
-    &muteButton,    &monoButton,     &presetButton1, &presetButton2,  &presetButton3,  &presetButton4,
-    &presetButton5, &presetButton6,  &groupButton1,  &groupButton2,   &groupButton3,   &powerButton,
-    &minimizeButton, &rdsButton,     &stereoIndicator, &muteIndicator, nullptr,
+    nullptr,         nullptr,        nullptr,        &tuneDownButton, &tuneUpButton,  &autoSearchButton,
+    &muteButton,     &monoButton,    &presetButton1, &presetButton2,  &presetButton3, &presetButton4,
+    &presetButton5,  &presetButton6, &groupButton1,  &groupButton2,   &groupButton3,  &powerButton,
+    &minimizeButton, &stereoIndicator, &muteIndicator, &rdsButton,    nullptr,
 };
 constexpr int FirstPreset = 8;
-constexpr int RdsIndex = 19;
+constexpr int RdsIndex = 21;
 constexpr int WindowIndex = 22;
 static_assert(sizeof(ChildKinds) == WindowIndex + 1 && sizeof(ChildButtons) == sizeof(ChildKinds) * sizeof(void *),
               "one kind and one button for each child");
@@ -154,19 +158,12 @@ int index_of_id(LONG id)
     if (id == CHILDID_SELF)
         return WindowIndex;
     const auto index = static_cast<unsigned long>(id) - 1;
-    if (index >= static_cast<unsigned long>(child_count()))
-        return -1;
-    return static_cast<int>(index) + (index >= RdsIndex && !rds_button_shown() ? 1 : 0);
+    return index < static_cast<unsigned long>(child_count()) ? static_cast<int>(index) : -1;
 }
 
 int index_of(const ChildArgument &child)
 {
     return child.vt == VT_I4 ? index_of_id(child.id) : -1;
-}
-
-[[gnu::noinline]] LONG id_of(int index)
-{
-    return index + 1 - (index > RdsIndex && !rds_button_shown() ? 1 : 0);
 }
 
 // On the screen.
@@ -256,7 +253,7 @@ void announce()
     for (int index = 0; index < WindowIndex; ++index) {
         const Seen now = {state_of(index), value_of(index)};
         Seen &last = seen[index];
-        const LONG id = id_of(index);
+        const LONG id = index + 1;
         if (now.state != last.state) {
             // The RDS button changes only by coming and going.
             const bool rds = index == RdsIndex;
