@@ -112,8 +112,7 @@ bool listening;
 template <typename Type>
 Type function(Function which)
 {
-    // Through void (*)(), the one type GCC lets convert to any other function type.
-    return reinterpret_cast<Type>(reinterpret_cast<void (*)()>(functions[which]));
+    return function_cast<Type>(functions[which]);
 }
 
 // Values are kept in tenths, the frequency's own unit: the texts show

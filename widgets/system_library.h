@@ -9,10 +9,17 @@
 // `procedure` of `library` ("winmm.dll") in the system folder, or null.
 FARPROC system_procedure(const char *library, const char *procedure);
 
-// The same, as the function type it has.
+// A looked-up procedure as the function type it has.
+template <typename Function>
+Function function_cast(FARPROC procedure)
+{
+    // Through void (*)(), the one type GCC lets convert to any other function type.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(procedure));
+}
+
+// system_procedure as the function type it has.
 template <typename Function>
 Function system_function(const char *library, const char *procedure)
 {
-    // Through void (*)(), the one type GCC lets convert to any other function type.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(system_procedure(library, procedure)));
+    return function_cast<Function>(system_procedure(library, procedure));
 }
