@@ -7,6 +7,7 @@
 #include "radio_state.h"
 #include "radio_window.h"
 #include "rds_window.h"
+#include "signal_source.h"
 #include "resource.h"
 #include "sleep_timer.h"
 #include "station_scan.h"
@@ -308,6 +309,9 @@ LRESULT on_command(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case IDM_SETTINGS:
         show_settings_dialog();
+        return 0;
+    case IDM_SIGNAL_SOURCE:
+        show_signal_source_dialog();
         return 0;
     default:
         if (run_option_command(LOWORD(wParam)))

@@ -10,9 +10,7 @@
 
 namespace {
 
-constexpr char ScanCaption[] = "Scan for Stations";
-constexpr char ScanQuestion[] =
-    "Scan the band and store the stations found in the presets? Your 18 presets are replaced.";
+// The question counts the presets (IDS_SCAN_QUESTION).
 static_assert(StationScan::MaxStations == 18, "the question counts the presets");
 
 // The "Sleep" items in menu order, each with its minutes (0: off).
@@ -27,7 +25,11 @@ constexpr unsigned SleepChoiceCount = sizeof(SleepChoices) / sizeof(SleepChoices
 
 void scan_for_stations()
 {
-    if (MessageBoxA(mainWindow, ScanQuestion, ScanCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    char caption[32];
+    char question[128];
+    LoadStringA(appInstance, IDS_SCAN_CAPTION, caption, sizeof(caption));
+    LoadStringA(appInstance, IDS_SCAN_QUESTION, question, sizeof(question));
+    if (MessageBoxA(mainWindow, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     Band band = {};
     if (band_of(static_cast<uint32_t>(settings.RadioSystem), band))

@@ -12,6 +12,7 @@
 #include "rds_window.h"
 #include "resource.h"
 #include "settings.h"
+#include "signal_source.h"
 #include "skins.h"
 #include "sleep_timer.h"
 #include "startup_marks.h"
@@ -339,6 +340,7 @@ LRESULT on_create(HWND window)
     load_skins(window);
     STARTUP_MARK("skins");
     tunerDevice.SetOpenedObserver(&cardOpened);
+    choose_signal_source();
     tunerDevice.open();
     tunerDevice.set_mute(0);
     STARTUP_MARK("card");

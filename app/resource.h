@@ -14,6 +14,9 @@
 // The window title and the window class, both "Vantor".
 #define IDS_WINDOW_TITLE 103
 #define IDS_WINDOW_CLASS 109
+// The scan's question.
+#define IDS_SCAN_CAPTION 120
+#define IDS_SCAN_QUESTION 121
 
 // What screen readers hear of the window's controls: name, description,
 // keyboard shortcut and default action of child N (reading order, the
@@ -50,6 +53,7 @@
 #define IDM_RDS 110 // RdsWindowCommand of the controls
 #define IDM_SETTINGS 32771
 #define IDM_SCAN_STATIONS 32772
+#define IDM_SIGNAL_SOURCE 32773
 // The "Sleep" items, in menu order.
 #define IDM_SLEEP_OFF 32780
 #define IDM_SLEEP_15 32781

@@ -22,9 +22,15 @@ void CALLBACK rds_tick_callback(HWND, UINT, UINT_PTR, DWORD)
 } // namespace
 
 TunerDevice::TunerDevice()
-    : rdsLevel(0), rdsText{}, searchContinues(0), handle(nullptr), rdsTimer(0), lastFrequency(0),
-      openedObserver(nullptr)
+    : rdsLevel(0), rdsText{}, searchContinues(0), handle(nullptr), channel(nullptr), rdsTimer(0),
+      lastFrequency(0), openedObserver(nullptr)
 {
+}
+
+void TunerDevice::UseChannel(const TunerChannel *next)
+{
+    close();
+    channel = next;
 }
 
 TunerDevice::~TunerDevice()
@@ -37,7 +43,7 @@ bool TunerDevice::request(uint32_t code, void *input, DWORD inputSize, void *out
                           DWORD *returned)
 {
     DWORD count = 0;
-    BOOL ok = DeviceIoControl(handle, code, input, inputSize, output, outputSize, &count, nullptr);
+    BOOL ok = (channel ? channel->request : DeviceIoControl)(handle, code, input, inputSize, output, outputSize, &count, nullptr);
     if (returned)
         *returned = ok ? count : 0;
     return ok != FALSE;
@@ -47,7 +53,7 @@ void TunerDevice::open()
 {
     if (handle)
         return; // already open: a second open would leak the handle and the RDS timer
-    handle = open_tuner_interface(TunerInterfaceGuid, 0);
+    handle = channel ? channel->open() : open_tuner_interface(TunerInterfaceGuid, 0);
     if (!handle)
         return;
     set_power(1);
@@ -63,7 +69,7 @@ void TunerDevice::close()
         return;
     stop_rds();
     set_power(0);
-    CloseHandle(handle);
+    (channel ? channel->close : CloseHandle)(handle);
     handle = nullptr;
 }
 

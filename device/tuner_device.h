@@ -17,6 +17,15 @@ public:
     virtual void OnTunerOpened() = 0;
 };
 
+// How the requests reach a card: the tuner card's driver, or a library that
+// answers the same requests with the same buffers (the software receiver).
+// The calls have the driver's own signatures, so the card's are the system's.
+struct TunerChannel {
+    HANDLE(WINAPI *open)();
+    BOOL(WINAPI *request)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    BOOL(WINAPI *close)(HANDLE);
+};
+
 class TunerDevice {
 public:
     TunerDevice();
@@ -51,6 +60,9 @@ public:
     void rds_level_tick();
 
     bool IsOpen() const { return handle != nullptr; }
+    // Closes what is open, as a pulled card; the next poll opens the new
+    // one: `next`, or the tuner card for none.
+    void UseChannel(const TunerChannel *next);
 
     uint32_t rdsLevel;
     char rdsText[128];
@@ -64,6 +76,7 @@ private:
     bool request(uint32_t code, void *input, DWORD inputSize, void *output, DWORD outputSize,
                  DWORD *returned = nullptr);
 
+    const TunerChannel *channel; // none: the tuner card through its driver
     UINT_PTR rdsTimer;
     int32_t lastFrequency; // where the card was last tuned, kept for a failed seek step
     TunerOpenedObserver *openedObserver;
