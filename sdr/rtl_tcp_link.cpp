@@ -33,6 +33,10 @@ constexpr size_t GreetingBytes = 12; // "RTL0", tuner type, gain count
 constexpr uint8_t Magic[4] = {'R', 'T', 'L', '0'};
 
 constexpr int ReadBytes = 128 * 1024;
+// Samples are read this far apart, a few packets at a time: each wake-up
+// costs (under Wine some 100 us), and 20 ms is well within the sound's
+// allowance of latency.
+constexpr DWORD ReadPeriodMs = 20;
 // Commands the server has not taken yet. It takes them as they come, so
 // this only fills when it stops reading: then the link is given up.
 constexpr size_t PendingBytes = 32 * CommandBytes;
@@ -135,6 +139,9 @@ struct RtlTcpLink::Core {
     // 1 connected, 0 failed, -1 a wish came first.
     int Connect(const addrinfo &address);
     LinkLoss Stream();
+    // A wish while connected: false when it ends the connection (`why` None:
+    // not wanted, the end, another server; Failed: the change could not be sent).
+    bool OnWish(LinkLoss &why);
     // One read: the bytes read, 0 when the server closed, -1 when nothing is
     // there, -2 on a socket error, -3 when the greeting is not rtl_tcp's.
     int ReadOnce();
@@ -347,6 +354,7 @@ LinkLoss RtlTcpLink::Core::Stream()
     bool readable = true;
     bool closing = false;
     for (;;) {
+        const bool greeted = greetingHave == GreetingBytes;
         if (readable || closing) {
             const int got = ReadOnce();
             if (got == 0 || (got == -1 && closing))
@@ -355,31 +363,25 @@ LinkLoss RtlTcpLink::Core::Stream()
                 return LinkLoss::Failed;
             if (got == -3)
                 return LinkLoss::BadGreeting;
-            readable = got > 0;
+            // A read of samples that did not fill the buffer took all there was.
+            readable = got > 0 && (!greeted || got == ReadBytes);
         }
         const uint32_t quiet = since(lastByteTick);
         if (!readable && quiet >= SilenceMs)
             return greetingHave < GreetingBytes ? LinkLoss::NoGreeting : LinkLoss::Stalled;
-        // While bytes keep coming, only look whether a wish or an event is there.
+        // Samples are read a period apart, many packets at a time, rather than packet by packet
+        // as they come: a wake-up is what costs (under Wine most of all). The greeting, and
+        // commands waiting for room to be sent, are looked after as soon as the socket says.
+        const bool periodic = greetingHave == GreetingBytes && pendingHave == 0;
+        DWORD timeout = readable ? 0 : SilenceMs - quiet;
+        if (periodic && timeout > ReadPeriodMs)
+            timeout = ReadPeriodMs;
         HANDLE events[2] = {wake, socketEvent};
-        const DWORD woken = WaitForMultipleObjects(2, events, FALSE, readable ? 0 : SilenceMs - quiet);
+        const DWORD woken = WaitForMultipleObjects(periodic ? 1 : 2, events, FALSE, timeout);
         if (woken == WAIT_OBJECT_0) {
-            if (ending.load() || !wanted.load())
-                return LinkLoss::None;
-            const uint32_t serial = settingsSerial.load(std::memory_order_acquire);
-            if (serial != settingsSeen) {
-                settingsSeen = serial;
-                const LinkSettings next = settings.Load();
-                if (!same_server(next, current))
-                    return LinkLoss::None;
-                // Before the greeting the whole state goes out with it anyway.
-                if (greetingHave == GreetingBytes && !SendChanges(next))
-                    return LinkLoss::Failed;
-                current = next;
-            }
-            const uint32_t hz = centre.load();
-            if (greetingHave == GreetingBytes && hz != sentCentre && !(SendCentre(hz) && Flush()))
-                return LinkLoss::Failed;
+            LinkLoss why = LinkLoss::None;
+            if (!OnWish(why))
+                return why;
         } else if (woken == WAIT_OBJECT_0 + 1) {
             WSANETWORKEVENTS happened;
             if (WSAEnumNetworkEvents(socket, socketEvent, &happened) != 0)
@@ -388,10 +390,39 @@ LinkLoss RtlTcpLink::Core::Stream()
             closing = closing || (happened.lNetworkEvents & FD_CLOSE) != 0;
             if ((happened.lNetworkEvents & FD_WRITE) && !Flush())
                 return LinkLoss::Failed;
-        } else if (woken != WAIT_TIMEOUT) {
+        } else if (woken == WAIT_TIMEOUT) {
+            readable = readable || periodic;
+        } else {
             return LinkLoss::Failed;
         }
     }
+}
+
+bool RtlTcpLink::Core::OnWish(LinkLoss &why)
+{
+    why = LinkLoss::None;
+    if (ending.load() || !wanted.load())
+        return false;
+    const bool greeted = greetingHave == GreetingBytes;
+    const uint32_t serial = settingsSerial.load(std::memory_order_acquire);
+    if (serial != settingsSeen) {
+        settingsSeen = serial;
+        const LinkSettings next = settings.Load();
+        if (!same_server(next, current))
+            return false;
+        // Before the greeting, the whole state goes out with it anyway.
+        if (greeted && !SendChanges(next)) {
+            why = LinkLoss::Failed;
+            return false;
+        }
+        current = next;
+    }
+    const uint32_t hz = centre.load();
+    if (greeted && hz != sentCentre && !(SendCentre(hz) && Flush())) {
+        why = LinkLoss::Failed;
+        return false;
+    }
+    return true;
 }
 
 int RtlTcpLink::Core::ReadOnce()

@@ -1,0 +1,134 @@
+// The rtl_tcp link's cost: its thread's CPU time while the kit's server
+// sends 1.2 MS/s in real time (a reader taking the ring every 10 ms as the
+// signal thread does), and its throughput when the server sends noise as
+// fast as loopback carries it. Prints figures; never fails on them.
+//
+//   sdr_link_bench [seconds]   (default 10 for each part)
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "rtl_tcp_link.h"
+#include "rtl_tcp_server.h"
+#include "sdr_rates.h"
+
+namespace {
+
+double seconds_now()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::vector<DWORD> thread_ids()
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ids.push_back(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+double cpu_seconds(HANDLE thread)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetThreadTimes(thread, &created, &ended, &kernel, &user))
+        return 0;
+    auto value = [](const FILETIME &time) {
+        return static_cast<double>(static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime) * 1e-7;
+    };
+    return value(kernel) + value(user);
+}
+
+// Starts the link against the server and finds its thread among the process's.
+HANDLE start_link(sdr::RtlTcpLink &link, uint16_t port)
+{
+    const std::vector<DWORD> before = thread_ids();
+    link.Start();
+    link.Configure("127.0.0.1", port, sdr::DongleRate, 0, 0);
+    link.SetCentre(98600000);
+    link.SetWanted(true);
+    for (DWORD id : thread_ids()) {
+        bool known = false;
+        for (DWORD old : before)
+            known = known || old == id;
+        if (!known)
+            return OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+    }
+    return nullptr;
+}
+
+void wait_live(sdr::RtlTcpLink &link)
+{
+    const double start = seconds_now();
+    while (!link.Live() && seconds_now() - start < 10)
+        Sleep(10);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+    std::vector<uint8_t> block(2 * 12000);
+
+    {
+        sdrkit::RtlTcpServer server;
+        server.SetContent(sdrkit::Content::Noise);
+        server.Start();
+        sdr::RtlTcpLink link;
+        HANDLE thread = start_link(link, server.Port());
+        wait_live(link);
+        const double cpuBefore = cpu_seconds(thread);
+        const uint64_t bytesBefore = link.BytesReceived();
+        const double start = seconds_now();
+        while (seconds_now() - start < seconds) {
+            Sleep(10);
+            while (link.Ring()->Read(block.data(), 12000) > 0) {
+            }
+        }
+        const double took = seconds_now() - start;
+        const double cpu = cpu_seconds(thread) - cpuBefore;
+        const double signal = static_cast<double>(link.BytesReceived() - bytesBefore) / 2 / sdr::DongleRate;
+        std::printf("link, real time at %.1f MS/s: %.1f s of signal in %.1f s, link thread %.3f s CPU = %.2f %% "
+                    "of a core; %llu pairs dropped\n",
+                    sdr::DongleRate / 1e6, signal, took, cpu, 100 * cpu / took,
+                    static_cast<unsigned long long>(link.PairsDropped()));
+        CloseHandle(thread);
+    }
+    {
+        sdrkit::RtlTcpServer server;
+        server.SetContent(sdrkit::Content::Noise);
+        server.SetPacing(sdrkit::Pacing::Fast);
+        server.Start();
+        sdr::RtlTcpLink link;
+        HANDLE thread = start_link(link, server.Port());
+        wait_live(link);
+        const double cpuBefore = cpu_seconds(thread);
+        const uint64_t bytesBefore = link.BytesReceived();
+        const double start = seconds_now();
+        while (seconds_now() - start < seconds) {
+            Sleep(10);
+            while (link.Ring()->Read(block.data(), 12000) > 0) {
+            }
+        }
+        const double took = seconds_now() - start;
+        const double cpu = cpu_seconds(thread) - cpuBefore;
+        const double bytes = static_cast<double>(link.BytesReceived() - bytesBefore);
+        const double signal = bytes / 2 / sdr::DongleRate;
+        std::printf("link, flood: %.0f MB/s (%.0f times real time), link thread %.2f ms CPU per second of "
+                    "signal\n",
+                    bytes / 1e6 / took, signal / took, 1000 * cpu / signal);
+        CloseHandle(thread);
+    }
+    return 0;
+}
