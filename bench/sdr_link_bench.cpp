@@ -67,11 +67,42 @@ HANDLE start_link(sdr::RtlTcpLink &link, uint16_t port)
     return nullptr;
 }
 
-void wait_live(sdr::RtlTcpLink &link)
+struct Figures {
+    double seconds;   // of the run
+    double signal;    // seconds of signal carried
+    double cpu;       // the link thread's
+    uint64_t dropped; // pairs
+};
+
+// Runs the link against the kit's server sending noise, a reader taking the ring every 10 ms.
+Figures measure(sdrkit::Pacing pacing, double seconds)
 {
-    const double start = seconds_now();
-    while (!link.Live() && seconds_now() - start < 10)
+    sdrkit::RtlTcpServer server;
+    server.SetContent(sdrkit::Content::Noise);
+    server.SetPacing(pacing);
+    server.Start();
+    sdr::RtlTcpLink link;
+    HANDLE thread = start_link(link, server.Port());
+    const double up = seconds_now();
+    while (!link.Live() && seconds_now() - up < 10)
         Sleep(10);
+    std::vector<uint8_t> block(2 * 12000);
+    const double cpuBefore = cpu_seconds(thread);
+    const uint64_t bytesBefore = link.BytesReceived();
+    const uint64_t droppedBefore = link.PairsDropped();
+    const double start = seconds_now();
+    while (seconds_now() - start < seconds) {
+        Sleep(10);
+        while (link.Ring()->Read(block.data(), 12000) > 0) {
+        }
+    }
+    Figures figures;
+    figures.seconds = seconds_now() - start;
+    figures.cpu = cpu_seconds(thread) - cpuBefore;
+    figures.signal = static_cast<double>(link.BytesReceived() - bytesBefore) / 2 / sdr::DongleRate;
+    figures.dropped = link.PairsDropped() - droppedBefore;
+    CloseHandle(thread);
+    return figures;
 }
 
 } // namespace
@@ -79,56 +110,14 @@ void wait_live(sdr::RtlTcpLink &link)
 int main(int argc, char **argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
-    std::vector<uint8_t> block(2 * 12000);
-
-    {
-        sdrkit::RtlTcpServer server;
-        server.SetContent(sdrkit::Content::Noise);
-        server.Start();
-        sdr::RtlTcpLink link;
-        HANDLE thread = start_link(link, server.Port());
-        wait_live(link);
-        const double cpuBefore = cpu_seconds(thread);
-        const uint64_t bytesBefore = link.BytesReceived();
-        const double start = seconds_now();
-        while (seconds_now() - start < seconds) {
-            Sleep(10);
-            while (link.Ring()->Read(block.data(), 12000) > 0) {
-            }
-        }
-        const double took = seconds_now() - start;
-        const double cpu = cpu_seconds(thread) - cpuBefore;
-        const double signal = static_cast<double>(link.BytesReceived() - bytesBefore) / 2 / sdr::DongleRate;
-        std::printf("link, real time at %.1f MS/s: %.1f s of signal in %.1f s, link thread %.3f s CPU = %.2f %% "
-                    "of a core; %llu pairs dropped\n",
-                    sdr::DongleRate / 1e6, signal, took, cpu, 100 * cpu / took,
-                    static_cast<unsigned long long>(link.PairsDropped()));
-        CloseHandle(thread);
-    }
-    {
-        sdrkit::RtlTcpServer server;
-        server.SetContent(sdrkit::Content::Noise);
-        server.SetPacing(sdrkit::Pacing::Fast);
-        server.Start();
-        sdr::RtlTcpLink link;
-        HANDLE thread = start_link(link, server.Port());
-        wait_live(link);
-        const double cpuBefore = cpu_seconds(thread);
-        const uint64_t bytesBefore = link.BytesReceived();
-        const double start = seconds_now();
-        while (seconds_now() - start < seconds) {
-            Sleep(10);
-            while (link.Ring()->Read(block.data(), 12000) > 0) {
-            }
-        }
-        const double took = seconds_now() - start;
-        const double cpu = cpu_seconds(thread) - cpuBefore;
-        const double bytes = static_cast<double>(link.BytesReceived() - bytesBefore);
-        const double signal = bytes / 2 / sdr::DongleRate;
-        std::printf("link, flood: %.0f MB/s (%.0f times real time), link thread %.2f ms CPU per second of "
-                    "signal\n",
-                    bytes / 1e6 / took, signal / took, 1000 * cpu / signal);
-        CloseHandle(thread);
-    }
+    const Figures paced = measure(sdrkit::Pacing::RealTime, seconds);
+    std::printf("link, real time at %.1f MS/s: %.1f s of signal in %.1f s, link thread %.3f s CPU = %.2f %% of a "
+                "core; %llu pairs dropped\n",
+                sdr::DongleRate / 1e6, paced.signal, paced.seconds, paced.cpu, 100 * paced.cpu / paced.seconds,
+                static_cast<unsigned long long>(paced.dropped));
+    const Figures flood = measure(sdrkit::Pacing::Fast, seconds);
+    std::printf("link, flood: %.0f MB/s (%.0f times real time), link thread %.2f ms CPU per second of signal\n",
+                flood.signal * 2 * sdr::DongleRate / 1e6 / flood.seconds, flood.signal / flood.seconds,
+                1000 * flood.cpu / flood.signal);
     return 0;
 }

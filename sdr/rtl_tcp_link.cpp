@@ -279,7 +279,7 @@ LinkLoss RtlTcpLink::Core::Session()
         connected = Connect(*address);
     if (found)
         freeaddrinfo(found);
-    if (Interrupted())
+    if (connected == -1 || Interrupted())
         return LinkLoss::None;
     if (!resolved)
         return LinkLoss::Unresolved;
