@@ -151,9 +151,10 @@ void RdsBlockSync::Acquire(RdsBlock out[], size_t &count)
     errorHistory = 0;
     blocksSinceSync = 0;
     versionHint = -1;
-    // Blocks count from a whole group before the first one, so that the
-    // confirming blocks of this group keep their places.
-    const uint32_t pulseSequence = 8 + pulse.place;
+    // The count goes on from the last sync, two groups further, so that no
+    // block joins a group from before, and the confirming blocks of this
+    // group keep their places.
+    const uint32_t pulseSequence = (sequence / 4 + 2) * 4 + pulse.place;
     for (int i = 0; i < agree; ++i) {
         const uint32_t earlierSequence = pulseSequence - (pulse.bit - agreeing[i]->bit) / RdsBlockBits;
         if (earlierSequence / 4 != pulseSequence / 4)

@@ -191,8 +191,11 @@ size_t RdsDemodulator::Process(const float *mpx, const uint32_t *pilotPhase, siz
     constexpr int Shift = 32 - TableBits;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t index = (3u * pilotPhase[i]) >> Shift;
-        mixed[2 * i] = mpx[i] * cosine[index];
-        mixed[2 * i + 1] = -mpx[i] * sine[index];
+        // What is not a number, or far beyond full scale, counts as silence:
+        // no loop may run away on it.
+        const float value = std::fabs(mpx[i]) < 1e6f ? mpx[i] : 0.0f;
+        mixed[2 * i] = value * cosine[index];
+        mixed[2 * i + 1] = -value * sine[index];
     }
     const size_t narrowCount = channel.Filter(mixed, count, narrow);
     const size_t symbolCount = matched.Filter(narrow, narrowCount, symbols);
@@ -208,12 +211,13 @@ size_t RdsDemodulator::Process(const float *mpx, const uint32_t *pilotPhase, siz
         const float i = symbols[2 * n], q = symbols[2 * n + 1];
         const float re = i * c + q * s;
         const float im = q * c - i * s;
-        carrierPower += (re * re + im * im - carrierPower) * 0.002f;
+        // (The powers' averages never sink to denormal numbers in silence.)
+        carrierPower += (re * re + im * im + 1e-20f - carrierPower) * 0.002f;
         const float error = clamp(re * im / (carrierPower + 1e-30f), 1.0f);
         carrierStep = clamp(carrierStep + gains.integral * error, MaxStep);
         const float turn = (gains.proportional * error + carrierStep) * TurnPerRadian;
         carrierPhase += static_cast<uint32_t>(static_cast<int32_t>(turn));
-        Track(re, i * i + q * q, bits, found);
+        Track(re, i * i + q * q + 1e-20f, bits, found);
     }
     return found;
 }
@@ -257,7 +261,7 @@ void RdsDemodulator::Track(float re, float power, RdsBit bits[], size_t &found)
     const double angle = -std::atan2(static_cast<double>(lineIm), static_cast<double>(lineRe));
     peakReading = static_cast<uint32_t>(static_cast<int64_t>(angle / (2 * Pi) * 4294967296.0));
 
-    bitPower += (value * value - bitPower) * 0.05f;
+    bitPower += (value * value + 1e-20f - bitPower) * 0.05f;
     const int channelBit = value > 0 ? 1 : 0;
     if (found < MaxBits) {
         bits[found].value = static_cast<uint8_t>(channelBit ^ lastChannelBit);

@@ -44,7 +44,7 @@ private:
 class RdsDemodulator {
 public:
     static constexpr size_t MaxSamples = ComplexDecimator::MaxInput; // per call: 10 ms
-    static constexpr size_t MaxBits = 16;                            // per call: 12 at most
+    static constexpr size_t MaxBits = 24; // per call: 12, and never two within half a bit
 
     RdsDemodulator();
     virtual ~RdsDemodulator() = default;

@@ -185,6 +185,13 @@ TEST_CASE("blocks: sync holds through some bad blocks and is lost after more tha
     // A quarter of the 50 were bad before: about 31 blocks of noise make more than 35.
     CHECK(blocksUntilLost >= 28);
     CHECK(blocksUntilLost <= 40);
+
+    // Found again: the new blocks never join a group from before the loss.
+    const uint32_t lastGroup = decoded.blocks.back().sequence / 4;
+    const Decoded again = feed(sync, yle_groups(4, 11));
+    CHECK(sync.Synced());
+    REQUIRE_FALSE(again.blocks.empty());
+    CHECK(again.blocks[0].sequence / 4 > lastGroup + 1);
 }
 
 TEST_CASE("blocks: a bit slip moves the grid without losing sync")
