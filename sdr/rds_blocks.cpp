@@ -33,7 +33,7 @@ int place_of(RdsOffset offset)
     return offset == RdsOffset::D ? 3 : offset == RdsOffset::CPrime ? 2 : static_cast<int>(offset);
 }
 
-uint32_t low_bits(uint64_t history, uint32_t count)
+uint32_t ones_in_last(uint64_t history, uint32_t count)
 {
     const uint64_t mask = count >= 64 ? ~0ull : (1ull << count) - 1;
     return static_cast<uint32_t>(__builtin_popcountll(history & mask));
@@ -91,7 +91,7 @@ uint32_t RdsBlockSync::Level() const
     if (!synced || blocksSinceSync == 0)
         return 0;
     const uint32_t window = blocksSinceSync < LevelWindow ? blocksSinceSync : LevelWindow;
-    return 1000 * (window - low_bits(errorHistory, window)) / window;
+    return 1000 * (window - ones_in_last(errorHistory, window)) / window;
 }
 
 size_t RdsBlockSync::PushBit(int bit, float weight, RdsBlock out[MaxBlocksPerBit])
@@ -318,7 +318,7 @@ void RdsBlockSync::Judge(bool good, bool corrected, uint16_t data, bool cPrime, 
     if (block.corrected)
         ++blocksCorrected;
     const uint32_t window = blocksSinceSync < LossWindow ? blocksSinceSync : LossWindow;
-    if (low_bits(errorHistory, window) > LossBad) {
+    if (ones_in_last(errorHistory, window) > LossBad) {
         synced = false;
         pulseCount = 0;
         errorHistory = 0;

@@ -20,7 +20,7 @@ uint16_t rds_offset_word(RdsOffset offset);
 uint16_t rds_syndrome(uint32_t block);
 
 struct RdsBlock {
-    uint32_t sequence = 0; // counts blocks since sync; sequence % 4 is the place in the group (A, B, C or C', D)
+    uint32_t sequence = 0; // counts the blocks (on across syncs); % 4 is the place in the group: A, B, C or C', D
     uint16_t data = 0;
     bool good = false;     // received, or corrected
     bool corrected = false;

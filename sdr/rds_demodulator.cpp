@@ -34,7 +34,7 @@ struct CarrierGains {
     float integral;
 };
 
-CarrierGains carrier_gains(double hertz)
+constexpr CarrierGains carrier_gains(double hertz)
 {
     const double damping = 0.707;
     const double theta = hertz / SymbolRate / (damping + 1 / (4 * damping));
@@ -42,12 +42,8 @@ CarrierGains carrier_gains(double hertz)
     return {static_cast<float>(4 * damping * theta / d), static_cast<float>(4 * theta * theta / d)};
 }
 
-const CarrierGains &carrier_gains_for(bool tracking)
-{
-    static const CarrierGains searching = carrier_gains(40);
-    static const CarrierGains holding = carrier_gains(10);
-    return tracking ? holding : searching;
-}
+constexpr CarrierGains CarrierSearching = carrier_gains(40);
+constexpr CarrierGains CarrierHolding = carrier_gains(10);
 
 // The timing's average starts as a plain mean and settles to a moving one
 // over this many bits: short while searching, long once in sync.
@@ -172,7 +168,6 @@ void RdsDemodulator::Reset()
     samplesSeen = 0;
     peakReading = 0;
     std::memset(recent, 0, sizeof recent);
-    std::memset(clockRecent, 0, sizeof clockRecent);
     sinceBit = 0;
     bitPower = 0;
     lastChannelBit = 0;
@@ -200,7 +195,7 @@ size_t RdsDemodulator::Process(const float *mpx, const uint32_t *pilotPhase, siz
     const size_t narrowCount = channel.Filter(mixed, count, narrow);
     const size_t symbolCount = matched.Filter(narrow, narrowCount, symbols);
 
-    const CarrierGains &gains = carrier_gains_for(tracking);
+    const CarrierGains &gains = tracking ? CarrierHolding : CarrierSearching;
     constexpr float TurnPerRadian = static_cast<float>(4294967296.0 / (2 * Pi));
     constexpr float MaxStep = static_cast<float>(2 * Pi * 20 / SymbolRate); // 20 Hz
     size_t found = 0;
@@ -233,8 +228,10 @@ void RdsDemodulator::Track(float re, float power, RdsBit bits[], size_t &found)
     clock += static_cast<uint32_t>(ClockStep);
     const float floor = 1.0f / static_cast<float>(SamplesPerBit) /
                         (tracking ? TimingBitsHolding : TimingBitsSearching);
-    ++samplesSeen;
-    const float weight = 1.0f / static_cast<float>(samplesSeen) > floor ? 1.0f / static_cast<float>(samplesSeen) : floor;
+    if (samplesSeen < 1000000)
+        ++samplesSeen;
+    const float mean = 1.0f / static_cast<float>(samplesSeen);
+    const float weight = mean > floor ? mean : floor;
     lineRe += (power * cosine[clock >> Shift] - lineRe) * weight;
     lineIm += (-power * sine[clock >> Shift] - lineIm) * weight;
 
@@ -242,14 +239,10 @@ void RdsDemodulator::Track(float re, float power, RdsBit bits[], size_t &found)
     recent[1] = recent[2];
     recent[2] = recent[3];
     recent[3] = re;
-    clockRecent[0] = clockRecent[1];
-    clockRecent[1] = clockRecent[2];
-    clockRecent[2] = clockRecent[3];
-    clockRecent[3] = clock;
     // Is the peak between recent[1] and recent[2]? (Not again when the
     // reading has just moved on past the samples.)
     ++sinceBit;
-    const uint32_t toPeak = peakReading - clockRecent[1];
+    const uint32_t toPeak = peakReading - (clock - 2 * static_cast<uint32_t>(ClockStep));
     if (toPeak >= static_cast<uint32_t>(ClockStep) || sinceBit < SamplesPerBit / 2)
         return;
     sinceBit = 0;

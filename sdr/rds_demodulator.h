@@ -77,14 +77,13 @@ private:
     float carrierPower;
     // Symbol timing, at 12 kS/s: a clock turning once a bit, the average of
     // the power times that clock (whose angle is the clock's reading at the
-    // bits' peaks), that reading, and the last four samples' real parts to
-    // interpolate the peak from.
+    // bits' peaks) over the samples seen, that reading, and the last four
+    // samples' real parts to interpolate the peak from.
     uint32_t clock;
     float lineRe, lineIm;
     uint32_t samplesSeen;
     uint32_t peakReading;
     float recent[4];
-    uint32_t clockRecent[4];
     int sinceBit; // samples since the last bit
     float bitPower; // of the samples at the peaks
     int lastChannelBit;

@@ -99,15 +99,21 @@ void RdsRadioTextCollector::Clear()
     groupsB.Clear();
     collectingB = false;
     flag = -1;
+    flipsSeen = 0;
     shown[0] = '\0';
 }
 
 bool RdsRadioTextCollector::Add(bool versionB, bool flagB, int segment, const uint8_t *characters, bool sure)
 {
     // A flipped A/B flag announces a new text: the old one goes at once.
-    if (flag >= 0 && flag != (flagB ? 1 : 0))
+    // From a doubtful block, only when the next group says so too.
+    if (flag >= 0 && flag != (flagB ? 1 : 0)) {
+        if (!sure && ++flipsSeen < 2)
+            return false;
         Clear();
+    }
     flag = flagB ? 1 : 0;
+    flipsSeen = 0;
     // 2A and 2B texts are never mixed.
     if (versionB != collectingB) {
         groupsA.Clear();

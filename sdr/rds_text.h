@@ -78,7 +78,8 @@ private:
     RdsSegments groupsA;
     RdsSegments groupsB;
     bool collectingB;
-    int flag; // the A/B flag of the current text, -1 before the first
+    int flag;      // the A/B flag of the current text, -1 before the first
+    int flipsSeen; // doubtful groups in a row with the other flag
     char shown[RdsSegments::MaxCharacters + 1];
 };
 

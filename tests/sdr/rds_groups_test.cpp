@@ -218,6 +218,14 @@ TEST_CASE("groups: the A/B flag clears the text, and texts are never mixed")
     CHECK(std::string(station.decoder.RadioText()) == "Papananaaman K-pop-show");
     CHECK(station.Take() == "GIRLS' GENERATION - Run devil run Papananaaman K-pop-show ");
 
+    // A doubtful block with the other flag (a correction gone wrong) clears nothing.
+    station.Send(text_group(0x6202, true, 0, "Papa"), false);
+    CHECK(std::string(station.decoder.RadioText()) == "Papananaaman K-pop-show");
+    station.Send(MessageChanges[9]);
+    station.Send(text_group(0x6202, true, 0, "Papa"), false);
+    station.Send(text_group(0x6202, true, 1, "nana"), false);
+    CHECK(std::string(station.decoder.RadioText()).empty()); // twice in a row: a new text
+
     // A text changed mid-cycle without a flip: the old segments are not reused.
     Station unflipped;
     unflipped.Send(text_group(0x5401, false, 0, "OLD "));
