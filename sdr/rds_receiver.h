@@ -3,7 +3,9 @@
 // synchronisation by syndromes and offset words with correction of short
 // bursts, and the groups that carry the station's identity (PI, PTY), its
 // name (0A/0B) and its RadioText (2A/2B). Only complete and confirmed text
-// is handed out. Runs on the receiver's signal thread; no allocation.
+// is handed out. Runs on the receiver's signal thread; no allocation after
+// the constructor. Level(), Pi(), Pty() and TakeText() may be called from
+// another thread at the same time; the rest belongs to the signal thread.
 #pragma once
 
 #include <cstddef>
