@@ -1,0 +1,87 @@
+#include "deemphasis.h"
+
+#include <cmath>
+#include <utility>
+
+namespace sdr {
+
+namespace {
+
+// The smaller root of x^2 + 2 r x + 1 (the two roots' product is 1).
+double inner_root(double r)
+{
+    const double d = std::sqrt(std::fmax(0.0, r * r - 1));
+    const double a = -r + d, b = -r - d;
+    return std::fabs(a) < std::fabs(b) ? a : b;
+}
+
+} // namespace
+
+Deemphasis::Deemphasis(double audioRate, double mpxRate)
+    : rate(audioRate), discriminatorRate(mpxRate), gain(1), zero(0), pole(0), lastIn{0, 0}, lastOut{0, 0}
+{
+}
+
+void Deemphasis::SetTime(double tau)
+{
+    if (tau <= 0) {
+        gain = 1, zero = 0, pole = 0;
+        return;
+    }
+    // H = g (1 - q/z) / (1 - p/z) has |H|^2 = (A + B c) / (1 + D c) with
+    // c = cos(w): three matched points fix A, B and D, then q, p and g.
+    const double points[3] = {0, 5000, 15000};
+    double m[3][4];
+    for (int k = 0; k < 3; ++k) {
+        const double c = std::cos(2 * M_PI * points[k] / rate);
+        const double w = 2 * M_PI * points[k] * tau;
+        const double x = M_PI * points[k] / discriminatorRate;
+        const double droop = x > 0 ? std::sin(x) / x : 1;
+        const double target = 1 / (1 + w * w) / (droop * droop);
+        m[k][0] = 1, m[k][1] = c, m[k][2] = -target * c, m[k][3] = target;
+    }
+    // Gaussian elimination with partial pivoting on the 3 x 4 system.
+    for (int col = 0; col < 3; ++col) {
+        int best = col;
+        for (int r = col + 1; r < 3; ++r)
+            if (std::fabs(m[r][col]) > std::fabs(m[best][col]))
+                best = r;
+        for (int k = 0; k < 4; ++k)
+            std::swap(m[col][k], m[best][k]);
+        for (int r = 0; r < 3; ++r) {
+            if (r == col)
+                continue;
+            const double f = m[r][col] / m[col][col];
+            for (int k = col; k < 4; ++k)
+                m[r][k] -= f * m[col][k];
+        }
+    }
+    const double a = m[0][3] / m[0][0], b = m[1][3] / m[1][1], d = m[2][3] / m[2][2];
+    // 1 + D c = k (1 + p^2 - 2 p c), so (1 + p^2) / (2 p) = -1 / D; likewise for q with A and B.
+    const double p = inner_root(1 / d), q = inner_root(a / b);
+    pole = static_cast<float>(p);
+    zero = static_cast<float>(q);
+    gain = static_cast<float>((1 - p) / (1 - q));
+}
+
+void Deemphasis::Reset()
+{
+    lastIn[0] = lastIn[1] = lastOut[0] = lastOut[1] = 0;
+}
+
+void Deemphasis::Run(float *frames, size_t count)
+{
+    for (size_t n = 0; n < count; ++n) {
+        for (int c = 0; c < 2; ++c) {
+            const float x = frames[2 * n + c];
+            float y = gain * (x - zero * lastIn[c]) + pole * lastOut[c];
+            // Flush what would decay into denormals (slow on x86) in silence.
+            y = std::fabs(y) < 1e-20f ? 0 : y;
+            lastIn[c] = x;
+            lastOut[c] = y;
+            frames[2 * n + c] = y;
+        }
+    }
+}
+
+} // namespace sdr

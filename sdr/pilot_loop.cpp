@@ -1,0 +1,88 @@
+#include "pilot_loop.h"
+
+#include <cmath>
+
+#include "sdr_rates.h"
+
+namespace sdr {
+
+namespace {
+
+constexpr double UpdateSeconds = 0.001; // 19 whole pilot cycles at 240 kS/s
+constexpr double Turn = 4294967296.0;
+// The loop: natural frequency and damping, and how far it may pull.
+constexpr double NaturalHz = 10;
+constexpr double Damping = 0.707;
+constexpr float PullHz = 30;
+// The phase detector's output is scaled to a typical pilot (9 % of deviation),
+// so a stronger or weaker one changes the loop's gain a little, not its kind.
+constexpr float TypicalPilot = 0.09f;
+// Smoothing of the pilot's level for the lamp, and the level below which the
+// loop lets its frequency drift back to 19 kHz.
+constexpr float LevelSmoothing = 0.05f; // per update: 20 ms
+constexpr float AbsentLevel = 0.01f;
+constexpr float OffsetDecay = 0.995f; // per update without a pilot: 0.2 s
+
+} // namespace
+
+PilotLoop::PilotLoop(const PhaseTable &phaseTable, double sampleRate)
+    : table(phaseTable), rate(sampleRate),
+      nominalStep(static_cast<uint32_t>(std::llround(PilotHz / sampleRate * Turn))), phase(0), step(0), offsetHz(0),
+      sumInPhase(0), sumQuadrature(0), left(0), inPhase(0), quadrature(0), indicator(1 / UpdateSeconds)
+{
+    Reset();
+}
+
+void PilotLoop::Reset()
+{
+    phase = 0;
+    step = nominalStep;
+    offsetHz = 0;
+    sumInPhase = sumQuadrature = 0;
+    left = static_cast<int>(std::lround(UpdateSeconds * rate));
+    inPhase = quadrature = 0;
+    indicator.Reset();
+}
+
+float PilotLoop::Level() const
+{
+    return std::sqrt(inPhase * inPhase + quadrature * quadrature);
+}
+
+void PilotLoop::Run(const float *mpx, size_t count, uint32_t *phases)
+{
+    for (size_t n = 0; n < count; ++n) {
+        phases[n] = phase;
+        sumInPhase += mpx[n] * table.Cos(phase);
+        sumQuadrature += mpx[n] * table.Sin(phase);
+        phase += step;
+        if (--left == 0)
+            Update();
+    }
+}
+
+void PilotLoop::Update()
+{
+    const int samples = static_cast<int>(std::lround(UpdateSeconds * rate));
+    // A pilot A cos(phase + e) gives (A/2) cos e in phase and -(A/2) sin e across.
+    const float nowInPhase = sumInPhase * 2 / static_cast<float>(samples);
+    const float nowQuadrature = sumQuadrature * 2 / static_cast<float>(samples);
+    sumInPhase = sumQuadrature = 0;
+    left = samples;
+
+    float error = -nowQuadrature / TypicalPilot;
+    error = error > 1 ? 1 : error < -1 ? -1 : error;
+    const double wn = 2 * M_PI * NaturalHz;
+    offsetHz += static_cast<float>(wn * wn * UpdateSeconds / (2 * M_PI)) * error;
+    phase += static_cast<uint32_t>(static_cast<int32_t>(std::lround(2 * Damping * wn * UpdateSeconds / (2 * M_PI) * error * Turn)));
+
+    inPhase += LevelSmoothing * (nowInPhase - inPhase);
+    quadrature += LevelSmoothing * (nowQuadrature - quadrature);
+    if (Level() < AbsentLevel)
+        offsetHz *= OffsetDecay;
+    offsetHz = offsetHz > PullHz ? PullHz : offsetHz < -PullHz ? -PullHz : offsetHz;
+    step = nominalStep + static_cast<uint32_t>(static_cast<int32_t>(std::lround(offsetHz / rate * Turn)));
+    indicator.Update(inPhase, quadrature);
+}
+
+} // namespace sdr

@@ -1,0 +1,26 @@
+#include "stereo_decoder.h"
+
+#include <cmath>
+
+#include "sdr_rates.h"
+
+namespace sdr {
+
+StereoDecoder::StereoDecoder(const PhaseTable &phaseTable, double sampleRate) : table(phaseTable), gain(0)
+{
+    const double x = M_PI * 2 * PilotHz / sampleRate;
+    // The carrier is sin(2 x pilot) while the pilot is sin(pilot): with a
+    // locked pilot at cos(phase), that is -sin(2 phase). Times 2 for the
+    // product's half.
+    gain = static_cast<float>(-2 / (std::sin(x) / x));
+}
+
+void StereoDecoder::Run(const float *mpx, const uint32_t *phase, size_t count, float *pairs) const
+{
+    for (size_t n = 0; n < count; ++n) {
+        pairs[2 * n] = mpx[n];
+        pairs[2 * n + 1] = mpx[n] * gain * table.Sin(2 * phase[n]);
+    }
+}
+
+} // namespace sdr
