@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "angles.h"
+
 namespace sdr {
 
 namespace {
@@ -33,9 +35,9 @@ void Deemphasis::SetTime(double tau)
     const double points[3] = {0, 5000, 15000};
     double m[3][4];
     for (int k = 0; k < 3; ++k) {
-        const double c = std::cos(2 * M_PI * points[k] / rate);
-        const double w = 2 * M_PI * points[k] * tau;
-        const double x = M_PI * points[k] / discriminatorRate;
+        const double c = std::cos(2 * Pi * points[k] / rate);
+        const double w = 2 * Pi * points[k] * tau;
+        const double x = Pi * points[k] / discriminatorRate;
         const double droop = x > 0 ? std::sin(x) / x : 1;
         const double target = 1 / (1 + w * w) / (droop * droop);
         m[k][0] = 1, m[k][1] = c, m[k][2] = -target * c, m[k][3] = target;

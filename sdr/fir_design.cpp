@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "angles.h"
+
 namespace sdr {
 
 namespace {
@@ -25,7 +27,7 @@ void design_low_pass(float *taps, size_t count, double cutoff, double beta)
     const double norm = bessel_i0(beta);
     auto tap = [&](size_t i) {
         const double m = static_cast<double>(i) - middle;
-        const double sinc = m == 0 ? 2 * cutoff : std::sin(2 * M_PI * cutoff * m) / (M_PI * m);
+        const double sinc = m == 0 ? 2 * cutoff : std::sin(2 * Pi * cutoff * m) / (Pi * m);
         const double r = middle > 0 ? m / middle : 0;
         return sinc * bessel_i0(beta * std::sqrt(std::fmax(0.0, 1 - r * r))) / norm;
     };
@@ -40,8 +42,8 @@ double fir_gain(const float *taps, size_t count, double frequency)
 {
     double re = 0, im = 0;
     for (size_t i = 0; i < count; ++i) {
-        re += taps[i] * std::cos(2 * M_PI * frequency * static_cast<double>(i));
-        im -= taps[i] * std::sin(2 * M_PI * frequency * static_cast<double>(i));
+        re += taps[i] * std::cos(2 * Pi * frequency * static_cast<double>(i));
+        im -= taps[i] * std::sin(2 * Pi * frequency * static_cast<double>(i));
     }
     return std::hypot(re, im);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "angles.h"
 #include "sdr_rates.h"
 
 namespace sdr {
@@ -36,16 +37,16 @@ __m128 angle(__m128 re, __m128 im)
     __m128 a = _mm_mul_ps(p, t);
     // Above the diagonal: pi/2 - a. Left half: pi - a. Lower half: -a.
     const __m128 steep = _mm_cmpgt_ps(ay, ax);
-    a = _mm_or_ps(_mm_and_ps(steep, _mm_sub_ps(_mm_set1_ps(static_cast<float>(M_PI / 2)), a)), _mm_andnot_ps(steep, a));
+    a = _mm_or_ps(_mm_and_ps(steep, _mm_sub_ps(_mm_set1_ps(static_cast<float>(Pi / 2)), a)), _mm_andnot_ps(steep, a));
     const __m128 left = _mm_cmplt_ps(re, _mm_setzero_ps());
-    a = _mm_or_ps(_mm_and_ps(left, _mm_sub_ps(_mm_set1_ps(static_cast<float>(M_PI)), a)), _mm_andnot_ps(left, a));
+    a = _mm_or_ps(_mm_and_ps(left, _mm_sub_ps(_mm_set1_ps(static_cast<float>(Pi)), a)), _mm_andnot_ps(left, a));
     return _mm_or_ps(a, _mm_and_ps(signBit, im));
 }
 
 } // namespace
 
 FmDiscriminator::FmDiscriminator(double sampleRate)
-    : scale(static_cast<float>(sampleRate / (2 * M_PI * FmDeviationHz)))
+    : scale(static_cast<float>(sampleRate / (2 * Pi * FmDeviationHz)))
 {
 }
 

@@ -2,12 +2,14 @@
 
 #include <cmath>
 
+#include "angles.h"
+
 namespace sdr {
 
 PhaseTable::PhaseTable()
 {
     for (uint32_t i = 0; i < Size; ++i)
-        values[i] = static_cast<float>(std::cos(2 * M_PI * i / Size));
+        values[i] = static_cast<float>(std::cos(2 * Pi * i / Size));
 }
 
 } // namespace sdr

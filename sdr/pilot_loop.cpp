@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "angles.h"
 #include "sdr_rates.h"
 
 namespace sdr {
@@ -9,7 +10,6 @@ namespace sdr {
 namespace {
 
 constexpr double UpdateSeconds = 0.001; // 19 whole pilot cycles at 240 kS/s
-constexpr double Turn = 4294967296.0;
 // The loop: natural frequency and damping, and how far it may pull.
 constexpr double NaturalHz = 10;
 constexpr double Damping = 0.707;
@@ -72,9 +72,9 @@ void PilotLoop::Update()
 
     float error = -nowQuadrature / TypicalPilot;
     error = error > 1 ? 1 : error < -1 ? -1 : error;
-    const double wn = 2 * M_PI * NaturalHz;
-    offsetHz += static_cast<float>(wn * wn * UpdateSeconds / (2 * M_PI)) * error;
-    phase += static_cast<uint32_t>(static_cast<int32_t>(std::lround(2 * Damping * wn * UpdateSeconds / (2 * M_PI) * error * Turn)));
+    const double wn = 2 * Pi * NaturalHz;
+    offsetHz += static_cast<float>(wn * wn * UpdateSeconds / (2 * Pi)) * error;
+    phase += static_cast<uint32_t>(static_cast<int32_t>(std::lround(2 * Damping * wn * UpdateSeconds / (2 * Pi) * error * Turn)));
 
     inPhase += LevelSmoothing * (nowInPhase - inPhase);
     quadrature += LevelSmoothing * (nowQuadrature - quadrature);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "angles.h"
 #include "fir_design.h"
 #include "sdr_rates.h"
 
@@ -39,7 +40,7 @@ QuietingMeter::QuietingMeter(double sampleRate)
     double integral = 0;
     for (int k = 0; k < steps; ++k) {
         const double f = (k + 0.5) * sampleRate / 2 / steps;
-        const double x = M_PI * f / sampleRate;
+        const double x = Pi * f / sampleRate;
         const double droop = std::sin(x) / x;
         const double gain = fir_gain(t, Taps, f / sampleRate) * droop;
         integral += gain * gain * f * f * (sampleRate / 2 / steps);

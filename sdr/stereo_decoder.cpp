@@ -2,13 +2,14 @@
 
 #include <cmath>
 
+#include "angles.h"
 #include "sdr_rates.h"
 
 namespace sdr {
 
 StereoDecoder::StereoDecoder(const PhaseTable &phaseTable, double sampleRate) : table(phaseTable), gain(0)
 {
-    const double x = M_PI * 2 * PilotHz / sampleRate;
+    const double x = Pi * 2 * PilotHz / sampleRate;
     // The carrier is sin(2 x pilot) while the pilot is sin(pilot): with a
     // locked pilot at cos(phase), that is -sin(2 phase). Times 2 for the
     // product's half.

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "angles.h"
 #include "fm_chain.h"
 #include "sdr_rates.h"
 #include "signal_generator.h"
@@ -74,7 +75,7 @@ struct Listener {
         // Least squares on cos and sin (nearly orthogonal over many cycles).
         double c = 0, s = 0, cc = 0, ss = 0;
         for (size_t n = from; n < frames; ++n) {
-            const double w = 2 * M_PI * hz * static_cast<double>(n) / sdr::AudioRate;
+            const double w = 2 * sdr::Pi * hz * static_cast<double>(n) / sdr::AudioRate;
             const double x = sound[2 * n + side] - mean;
             c += x * std::cos(w), s += x * std::sin(w);
             cc += std::cos(w) * std::cos(w), ss += std::sin(w) * std::sin(w);
@@ -82,7 +83,7 @@ struct Listener {
         const double a = c / cc, b = s / ss;
         double rest = 0;
         for (size_t n = from; n < frames; ++n) {
-            const double w = 2 * M_PI * hz * static_cast<double>(n) / sdr::AudioRate;
+            const double w = 2 * sdr::Pi * hz * static_cast<double>(n) / sdr::AudioRate;
             const double e = sound[2 * n + side] - mean - a * std::cos(w) - b * std::sin(w);
             rest += e * e;
         }
@@ -406,10 +407,10 @@ TEST_CASE("the multiplex and the pilot's phase reach the listener")
         const size_t from = recorder.mpx.size() / 2;
         double inPhase = 0, across = 0, turns = 0;
         for (size_t n = from; n < recorder.mpx.size(); ++n) {
-            const double angle = recorder.phase[n] / 4294967296.0 * 2 * M_PI;
+            const double angle = recorder.phase[n] / sdr::Turn * 2 * sdr::Pi;
             inPhase += recorder.mpx[n] * std::cos(angle);
             across += recorder.mpx[n] * std::sin(angle);
-            turns += static_cast<uint32_t>(recorder.phase[n] - recorder.phase[n - 1]) / 4294967296.0;
+            turns += static_cast<uint32_t>(recorder.phase[n] - recorder.phase[n - 1]) / sdr::Turn;
         }
         const double count = static_cast<double>(recorder.mpx.size() - from);
         const double hz = turns / (count / sdr::ChannelRate);
