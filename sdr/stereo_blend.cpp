@@ -1,5 +1,7 @@
 #include "stereo_blend.h"
 
+#include <cmath>
+
 namespace sdr {
 
 namespace {
@@ -25,10 +27,8 @@ void StereoBlend::Reset()
 
 void StereoBlend::Steer(bool pilot, float quietingDb, bool blend, bool forcedMono)
 {
-    if (quietingDb > held + PlayDb)
-        held = quietingDb - PlayDb;
-    else if (quietingDb < held - PlayDb)
-        held = quietingDb + PlayDb;
+    if (std::fabs(quietingDb - held) > PlayDb)
+        held = quietingDb;
     float quality = (held - MonoBelowDb) / (FullAboveDb - MonoBelowDb);
     quality = quality < 0 ? 0 : quality > 1 ? 1 : quality;
     target = forcedMono || !pilot ? 0 : blend ? quality : 1;

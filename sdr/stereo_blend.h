@@ -2,9 +2,9 @@
 // a weak signal the difference channel hisses far more than the sum, so its
 // share follows the signal's quality, from none at 16 dB of quieting to all
 // of it at 28 dB (a clean station at full modulation reads 33 to 36 dB).
-// The quality moves the share only once it has moved more than 2 dB against
-// its last direction (no pumping on a marginal signal), and the share itself
-// ramps, a whole swing taking 0.3 s. Without the blend the stereo part is
+// The quality moves the share only once it has moved more than 2 dB from
+// where it last did (a marginal signal's share holds still instead of
+// pumping), and the share itself ramps, a whole swing taking 0.3 s. Without the blend the stereo part is
 // all there whenever the pilot is; without a pilot, or in forced mono, none
 // of it.
 #pragma once
@@ -32,7 +32,7 @@ public:
 
 private:
     float step;
-    float held; // the quality, following with 2 dB of play
+    float held; // the quality that set the target
     float target;
     float share;
 };

@@ -313,6 +313,22 @@ TEST_CASE("the blend: a weak station fades to mono and hisses less; a strong one
         CHECK(radio.chain.StereoShare() == 1.0f);
         CHECK(db(radio.Hear(0, 1000).amplitude / radio.Hear(1, 1000).amplitude) >= 40);
     }
+    SUBCASE("on a marginal station the share settles part way and holds still")
+    {
+        Listener radio;
+        radio.band.AddStation(tone_station(1000, 0, 1.0f, 22));
+        radio.Play(2.0);
+        float lowest = 1, highest = 0;
+        radio.PlayUntil(2.0, [&] {
+            lowest = std::fmin(lowest, radio.chain.StereoShare());
+            highest = std::fmax(highest, radio.chain.StereoShare());
+            return false;
+        });
+        MESSAGE("share at 22 dB carrier to noise: " << lowest << " to " << highest);
+        CHECK(lowest > 0.1f);
+        CHECK(highest < 0.9f);
+        CHECK(highest == lowest); // no pumping
+    }
     SUBCASE("the share ramps down over a few hundred milliseconds")
     {
         Listener radio;
