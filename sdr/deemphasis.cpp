@@ -1,5 +1,6 @@
 #include "deemphasis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -27,7 +28,8 @@ Deemphasis::Deemphasis(double audioRate, double mpxRate)
 void Deemphasis::SetTime(double tau)
 {
     if (tau <= 0) {
-        gain = 1, zero = 0, pole = 0;
+        gain = 1;
+        zero = pole = 0;
         return;
     }
     // H = g (1 - q/z) / (1 - p/z) has |H|^2 = (A + B c) / (1 + D c) with
@@ -40,7 +42,8 @@ void Deemphasis::SetTime(double tau)
         const double x = Pi * points[k] / discriminatorRate;
         const double droop = x > 0 ? std::sin(x) / x : 1;
         const double target = 1 / (1 + w * w) / (droop * droop);
-        m[k][0] = 1, m[k][1] = c, m[k][2] = -target * c, m[k][3] = target;
+        const double row[4] = {1, c, -target * c, target};
+        std::copy(row, row + 4, m[k]);
     }
     // Gaussian elimination with partial pivoting on the 3 x 4 system.
     for (int col = 0; col < 3; ++col) {

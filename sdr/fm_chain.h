@@ -31,6 +31,7 @@ public:
     FmChain(const FmChain &) = delete;
     FmChain &operator=(const FmChain &) = delete;
 
+    // All but the figures below on one thread, the one that calls Process.
     // Takes effect at once; a new station side comes with a retune, so with a Reset.
     void Configure(const ChainSettings &settings);
     // After a retune or a gap in the stream: loops, filters and the stereo state start afresh.

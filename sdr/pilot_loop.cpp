@@ -14,6 +14,11 @@ constexpr double UpdateSeconds = 0.001; // 19 whole pilot cycles at 240 kS/s
 constexpr double NaturalHz = 10;
 constexpr double Damping = 0.707;
 constexpr float PullHz = 30;
+// Per update and per unit of phase error: the integral path's step of the
+// frequency, and the proportional path's step of the phase.
+constexpr double NaturalRadians = 2 * Pi * NaturalHz;
+constexpr float IntegralHz = static_cast<float>(NaturalRadians * NaturalRadians * UpdateSeconds / (2 * Pi));
+constexpr double ProportionalTurns = 2 * Damping * NaturalRadians * UpdateSeconds / (2 * Pi);
 // The phase detector's output is scaled to a typical pilot (9 % of deviation),
 // so a stronger or weaker one changes the loop's gain a little, not its kind.
 constexpr float TypicalPilot = 0.09f;
@@ -26,7 +31,7 @@ constexpr float OffsetDecay = 0.995f; // per update without a pilot: 0.2 s
 } // namespace
 
 PilotLoop::PilotLoop(const PhaseTable &phaseTable, double sampleRate)
-    : table(phaseTable), rate(sampleRate),
+    : table(phaseTable), rate(sampleRate), updateSamples(static_cast<int>(std::lround(UpdateSeconds * sampleRate))),
       nominalStep(static_cast<uint32_t>(std::llround(PilotHz / sampleRate * Turn))), phase(0), step(0), offsetHz(0),
       sumInPhase(0), sumQuadrature(0), left(0), inPhase(0), quadrature(0), indicator(1 / UpdateSeconds)
 {
@@ -39,7 +44,7 @@ void PilotLoop::Reset()
     step = nominalStep;
     offsetHz = 0;
     sumInPhase = sumQuadrature = 0;
-    left = static_cast<int>(std::lround(UpdateSeconds * rate));
+    left = updateSamples;
     inPhase = quadrature = 0;
     indicator.Reset();
 }
@@ -63,18 +68,16 @@ void PilotLoop::Run(const float *mpx, size_t count, uint32_t *phases)
 
 void PilotLoop::Update()
 {
-    const int samples = static_cast<int>(std::lround(UpdateSeconds * rate));
     // A pilot A cos(phase + e) gives (A/2) cos e in phase and -(A/2) sin e across.
-    const float nowInPhase = sumInPhase * 2 / static_cast<float>(samples);
-    const float nowQuadrature = sumQuadrature * 2 / static_cast<float>(samples);
+    const float nowInPhase = sumInPhase * 2 / static_cast<float>(updateSamples);
+    const float nowQuadrature = sumQuadrature * 2 / static_cast<float>(updateSamples);
     sumInPhase = sumQuadrature = 0;
-    left = samples;
+    left = updateSamples;
 
     float error = -nowQuadrature / TypicalPilot;
     error = error > 1 ? 1 : error < -1 ? -1 : error;
-    const double wn = 2 * Pi * NaturalHz;
-    offsetHz += static_cast<float>(wn * wn * UpdateSeconds / (2 * Pi)) * error;
-    phase += static_cast<uint32_t>(static_cast<int32_t>(std::lround(2 * Damping * wn * UpdateSeconds / (2 * Pi) * error * Turn)));
+    offsetHz += IntegralHz * error;
+    phase += static_cast<uint32_t>(static_cast<int32_t>(std::lround(ProportionalTurns * error * Turn)));
 
     inPhase += LevelSmoothing * (nowInPhase - inPhase);
     quadrature += LevelSmoothing * (nowQuadrature - quadrature);

@@ -35,6 +35,7 @@ private:
 
     const PhaseTable &table;
     double rate;
+    int updateSamples;
     uint32_t nominalStep;
     uint32_t phase;
     uint32_t step;

@@ -32,12 +32,9 @@ void QuarterRateInput::ConvertOne(const uint8_t *iq, float *out)
 {
     const float i = iq[0] - Zero, q = iq[1] - Zero;
     const unsigned t = side > 0 ? turn : (4 - turn) & 3; // backwards is forwards by three quarters each
-    switch (t) {
-    case 0: out[0] = i, out[1] = q; break;
-    case 1: out[0] = -q, out[1] = i; break;
-    case 2: out[0] = -i, out[1] = -q; break;
-    default: out[0] = q, out[1] = -i; break;
-    }
+    const float turned[4][2] = {{i, q}, {-q, i}, {-i, -q}, {q, -i}};
+    out[0] = turned[t][0];
+    out[1] = turned[t][1];
     turn = (turn + 1) & 3;
 }
 

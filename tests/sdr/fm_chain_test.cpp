@@ -35,7 +35,8 @@ struct Listener {
     Listener() { Apply(); }
     void Apply()
     {
-        centreHz = static_cast<uint32_t>(static_cast<int64_t>(StationHz) + settings.stationSide * int64_t{sdr::StationOffsetHz});
+        centreHz = static_cast<uint32_t>(static_cast<int64_t>(StationHz) +
+                                         settings.stationSide * int64_t{sdr::StationOffsetHz});
         chain.Configure(settings);
     }
     // Plays `seconds` of the band; returns the seconds after which `until` first held (-1: never).
