@@ -64,8 +64,9 @@ struct FmChain::State {
     StereoBlend blend;
     Deemphasis deemphasis;
 
-    size_t segmentAt = 0;                      // samples into the current segment
-    float channelSamples[2 * (MaxChannelSamples + 1)]; // the last block's final sample first
+    size_t segmentAt = 0; // samples into the current segment
+    // The channel's I/Q, after the last block's final pair (the discriminator's start).
+    float channelSamples[2 * (MaxChannelSamples + 1)];
     float mpx[MaxChannelSamples];
     uint32_t phases[MaxChannelSamples];
     float sumAndDifference[2 * MaxSegmentFrames];

@@ -220,6 +220,25 @@ TEST_CASE("a clean signal: the sound's signal to noise")
     }
 }
 
+TEST_CASE("a silent stereo station with RDS: the pilot and the subcarriers stay out of the sound")
+{
+    Listener radio;
+    sdrkit::StationSpec spec = tone_station(0, 0);
+    spec.rds = true;
+    spec.programme.pi = 0xD3C2;
+    radio.band.AddStation(spec);
+    radio.Play(1.5);
+    REQUIRE(radio.chain.StereoShare() == 1.0f);
+    for (int side : {0, 1}) {
+        const Listener::Heard pilot = radio.Hear(side, sdr::PilotHz);
+        const double belowPilot = db(0.1 / pilot.amplitude);
+        const double level = 10 * std::log10(pilot.rest + pilot.amplitude * pilot.amplitude / 2);
+        MESSAGE("19 kHz " << belowPilot << " dB below the pilot; all that is heard " << level << " dB");
+        CHECK(belowPilot >= 60);
+        CHECK(level <= -55);
+    }
+}
+
 TEST_CASE("the stereo lamp: on after the pilot holds for half a second, off a moment after it goes")
 {
     Listener radio;
