@@ -1,7 +1,7 @@
-// Low-pass taps for the chain's FIR filters, designed when the chain is made
-// rather than kept as tables: a windowed sinc with a Kaiser window, whose
-// one parameter trades the transition's width for the stopband's depth
-// (beta 5.65 gives about 60 dB, Kaiser's rule).
+// Low-pass taps designed when they are needed, for filters whose cost does
+// not matter (the quieting meter's band-pass is two of them): a windowed
+// sinc with a Kaiser window, whose one parameter trades the transition's
+// width for the stopband's depth (beta 5 gives about 55 dB, Kaiser's rule).
 #pragma once
 
 #include <cstddef>

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "chain_filters.h"
 #include "deemphasis.h"
-#include "fir_design.h"
 #include "fm_discriminator.h"
 #include "pair_decimator.h"
 #include "phase_table.h"
@@ -19,19 +19,6 @@ namespace sdr {
 
 namespace {
 
-// The channel filter, 1.2 MS/s to 240 kS/s: flat to 105 kHz (the station's
-// sidebands reach past 100 kHz at full deviation; cutting them costs
-// separation), 60 dB down from 140 kHz, where the neighbours 200 kHz away
-// start to fold into the channel.
-constexpr size_t ChannelTaps = 128;
-constexpr double ChannelCutoffHz = 122800;
-// The audio filter, 240 kS/s to 48 kHz, for both the sum and the difference:
-// flat to 15 kHz, 60 dB down from 19 kHz (the pilot, and everything that
-// would fold into the audio band).
-constexpr size_t AudioTaps = 220;
-constexpr double AudioCutoffHz = 17000;
-constexpr double Beta = 5.65; // 60 dB
-
 // The channel rate's stretch after which the blend looks at the lamp and the
 // quality again; fixed in the signal's time, so that the sound does not
 // depend on how the input is cut into calls.
@@ -39,10 +26,10 @@ constexpr size_t SegmentSamples = 480; // 2 ms
 constexpr size_t MaxChannelSamples = FmChain::MaxBlockPairs / ChannelDecimation + 1;
 constexpr size_t MaxSegmentFrames = SegmentSamples / AudioDecimation + 1;
 
-// Taps designed on the spot, for a filter to copy.
-struct LowPass {
-    float values[AudioTaps > ChannelTaps ? AudioTaps : ChannelTaps];
-    LowPass(size_t count, double cutoff) { design_low_pass(values, count, cutoff, Beta); }
+// A filter's taps laid out whole, for a decimator to copy.
+struct Expanded {
+    float values[SymmetricTaps::MaxCount];
+    explicit Expanded(const SymmetricTaps &taps) { taps.Expand(values); }
 };
 
 } // namespace
@@ -83,9 +70,9 @@ struct FmChain::State {
 };
 
 FmChain::State::State()
-    : channel(LowPass(ChannelTaps, ChannelCutoffHz / DongleRate).values, ChannelTaps, ChannelDecimation, MaxBlockPairs),
+    : channel(Expanded(ChannelLowPass).values, ChannelLowPass.count, ChannelDecimation, MaxBlockPairs),
       discriminator(ChannelRate), pilot(table, ChannelRate), decoder(table, ChannelRate),
-      audio(LowPass(AudioTaps, AudioCutoffHz / ChannelRate).values, AudioTaps, AudioDecimation, SegmentSamples),
+      audio(Expanded(AudioLowPass).values, AudioLowPass.count, AudioDecimation, SegmentSamples),
       quieting(ChannelRate), blend(AudioRate), deemphasis(AudioRate, ChannelRate)
 {
     deemphasis.SetTime(settings.deemphasisSeconds);
