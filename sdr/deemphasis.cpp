@@ -76,16 +76,20 @@ void Deemphasis::Reset()
 
 void Deemphasis::Run(float *frames, size_t count)
 {
-    for (size_t n = 0; n < count; ++n) {
-        for (int c = 0; c < 2; ++c) {
+    // The state in locals: the frames written could be the members, for all the compiler knows.
+    const float g = gain, q = zero, p = pole;
+    for (int c = 0; c < 2; ++c) {
+        float in = lastIn[c], out = lastOut[c];
+        for (size_t n = 0; n < count; ++n) {
             const float x = frames[2 * n + c];
-            float y = gain * (x - zero * lastIn[c]) + pole * lastOut[c];
+            out = g * (x - q * in) + p * out;
             // Flush what would decay into denormals (slow on x86) in silence.
-            y = std::fabs(y) < 1e-20f ? 0 : y;
-            lastIn[c] = x;
-            lastOut[c] = y;
-            frames[2 * n + c] = y;
+            out = std::fabs(out) < 1e-20f ? 0 : out;
+            in = x;
+            frames[2 * n + c] = out;
         }
+        lastIn[c] = in;
+        lastOut[c] = out;
     }
 }
 

@@ -56,12 +56,28 @@ float PilotLoop::Level() const
 
 void PilotLoop::Run(const float *mpx, size_t count, uint32_t *phases)
 {
-    for (size_t n = 0; n < count; ++n) {
-        phases[n] = phase;
-        sumInPhase += mpx[n] * table.Cos(phase);
-        sumQuadrature += mpx[n] * table.Sin(phase);
-        phase += step;
-        if (--left == 0)
+    // Up to each update in a tight loop, the state in locals: the phases
+    // written out could otherwise be the members themselves, for all the
+    // compiler knows.
+    while (count > 0) {
+        const size_t run = count < static_cast<size_t>(left) ? count : static_cast<size_t>(left);
+        uint32_t p = phase;
+        const uint32_t s = step;
+        float inPhaseSum = sumInPhase, quadratureSum = sumQuadrature;
+        for (size_t n = 0; n < run; ++n) {
+            phases[n] = p;
+            inPhaseSum += mpx[n] * table.Cos(p);
+            quadratureSum += mpx[n] * table.Sin(p);
+            p += s;
+        }
+        phase = p;
+        sumInPhase = inPhaseSum;
+        sumQuadrature = quadratureSum;
+        mpx += run;
+        phases += run;
+        count -= run;
+        left -= static_cast<int>(run);
+        if (left == 0)
             Update();
     }
 }

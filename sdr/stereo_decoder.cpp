@@ -18,9 +18,10 @@ StereoDecoder::StereoDecoder(const PhaseTable &phaseTable, double sampleRate) : 
 
 void StereoDecoder::Run(const float *mpx, const uint32_t *phase, size_t count, float *pairs) const
 {
+    const float g = gain; // a local: the pairs written could be the member, for all the compiler knows
     for (size_t n = 0; n < count; ++n) {
         pairs[2 * n] = mpx[n];
-        pairs[2 * n + 1] = mpx[n] * gain * table.Sin(2 * phase[n]);
+        pairs[2 * n + 1] = mpx[n] * g * table.Sin(2 * phase[n]);
     }
 }
 
