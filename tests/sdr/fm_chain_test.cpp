@@ -7,11 +7,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "angles.h"
 #include "fm_chain.h"
+#include "rds_receiver.h"
 #include "sdr_rates.h"
 #include "signal_generator.h"
 
@@ -458,6 +461,28 @@ TEST_CASE("the multiplex and the pilot's phase reach the listener")
             CHECK(std::fabs(2 * inPhase / count) < 0.01);
             CHECK(hz == doctest::Approx(sdr::PilotHz).epsilon(1 / sdr::PilotHz));
         }
+    }
+}
+
+TEST_CASE("RDS reads the station's name from what the chain hands on")
+{
+    for (int stationSide : {+1, -1}) {
+        CAPTURE(stationSide);
+        Listener radio;
+        radio.settings.stationSide = stationSide;
+        radio.Apply();
+        sdrkit::StationSpec spec = tone_station(1000, 3000, 0.5f, 40);
+        spec.rds = true;
+        spec.programme.pi = 0xD3C2;
+        std::memcpy(spec.programme.name, "TAVOLIN ", 9);
+        radio.band.AddStation(spec);
+        sdr::RdsReceiver rds;
+        radio.chain.SetMpxListener(&rds);
+        const double named = radio.PlayUntil(3.0, [&] { return rds.Name()[0] != 0; });
+        MESSAGE("name after " << named << " s");
+        CHECK(named > 0);
+        CHECK(std::string(rds.Name()) == "TAVOLIN ");
+        CHECK(rds.Pi() == 0xD3C2);
     }
 }
 
