@@ -47,34 +47,13 @@ uint32_t phase_step(double hz, double rate)
     return static_cast<uint32_t>(static_cast<int64_t>(std::llround(hz / rate * Turn)));
 }
 
-// White noise up to 15 kHz: a 4th-order Butterworth low-pass as two biquads.
-class NoiseShaper {
-public:
-    void Design(double rate)
-    {
-        const double k = std::tan(M_PI * 15000.0 / rate);
-        const double qs[2] = {0.54119610, 1.30656296};
-        for (int s = 0; s < 2; ++s) {
-            const double norm = 1 / (1 + k / qs[s] + k * k);
-            b0[s] = k * k * norm;
-            a1[s] = 2 * (k * k - 1) * norm;
-            a2[s] = (1 - k / qs[s] + k * k) * norm;
-        }
-    }
-    double Filter(double x)
-    {
-        for (int s = 0; s < 2; ++s) {
-            const double y = b0[s] * x + z1[s];
-            z1[s] = 2 * b0[s] * x - a1[s] * y + z2[s];
-            z2[s] = b0[s] * x - a2[s] * y;
-            x = y;
-        }
-        return x;
-    }
-
-private:
-    double b0[2] = {}, a1[2] = {}, a2[2] = {}, z1[2] = {}, z2[2] = {};
-};
+// A noise-like programme that ends at 15 kHz exactly, as a broadcaster's
+// stereo encoder limits it: many tones of unrelated phases spread over the
+// band. A filtered white noise would leave, after the pre-emphasis, enough
+// above 15 kHz to reach the pilot's and RDS's bands.
+constexpr int NoiseTones = 32;
+constexpr double NoiseLowHz = 60.0;
+constexpr double NoiseHighHz = 14800.0;
 
 } // namespace
 
@@ -87,9 +66,11 @@ struct BandGenerator::Transmitter {
     uint32_t pilot = 0;
     uint32_t tone[2] = {0, 0};
     double bits = 0;
-    NoiseShaper shaper[2];
-    double lastNoise[2] = {0, 0};
-    double designedRate = 0;
+    // A noise side's tones: their frequencies, where they are, and their pre-emphasised peaks and phases.
+    double noiseHz[2][NoiseTones] = {};
+    uint32_t noisePhase[2][NoiseTones] = {};
+    float noiseGain[2][NoiseTones] = {};
+    uint32_t noiseLead[2][NoiseTones] = {};
     // Derived from the spec: a tone's pre-emphasised peak and phase.
     float toneGain[2] = {0, 0};
     uint32_t toneLead[2] = {0, 0};
@@ -102,6 +83,17 @@ struct BandGenerator::Transmitter {
             const double w = 2 * M_PI * sides[s]->toneHz * spec.preemphasisSeconds;
             toneGain[s] = static_cast<float>(sides[s]->amplitude * std::sqrt(1 + w * w));
             toneLead[s] = static_cast<uint32_t>(std::atan(w) / (2 * M_PI) * Turn);
+            // Equal tones, as many to each octave (a pink programme, like music's) at
+            // slightly uneven frequencies: their sum has the side's RMS.
+            for (int k = 0; k < NoiseTones; ++k) {
+                const double spread = (k + 0.5 + 0.3 * std::sin(7.3 * k + s)) / NoiseTones;
+                noiseHz[s][k] = NoiseLowHz * std::pow(NoiseHighHz / NoiseLowHz, spread);
+                const double wk = 2 * M_PI * noiseHz[s][k] * spec.preemphasisSeconds;
+                noiseGain[s][k] = static_cast<float>(sides[s]->amplitude * std::sqrt(2.0 / NoiseTones) * std::sqrt(1 + wk * wk));
+                noiseLead[s][k] = static_cast<uint32_t>(std::atan(wk) / (2 * M_PI) * Turn);
+                if (noisePhase[s][k] == 0)
+                    noisePhase[s][k] = static_cast<uint32_t>(0x9E3779B9u * static_cast<uint32_t>(k + 1 + 97 * s));
+            }
         }
         if (spec.rds)
             encoder.SetProgramme(spec.programme);
@@ -207,14 +199,8 @@ void BandGenerator::Fill(uint8_t *iq, size_t pairs, uint32_t centreHz, uint32_t 
     }
     const float gain = static_cast<float>(level / std::sqrt(total));
     const float noiseSigma = static_cast<float>(std::sqrt(noisePower / 2)) * gain;
-    for (int v = 0; v < seen; ++v) {
+    for (int v = 0; v < seen; ++v)
         amplitude[v] *= gain;
-        if (visible[v]->designedRate != rate) {
-            visible[v]->shaper[0].Design(rate);
-            visible[v]->shaper[1].Design(rate);
-            visible[v]->designedRate = rate;
-        }
-    }
 
     for (size_t n = 0; n < pairs; ++n) {
         float sumI = noiseSigma * NextGaussian();
@@ -226,11 +212,12 @@ void BandGenerator::Fill(uint8_t *iq, size_t pairs, uint32_t centreHz, uint32_t 
             float audio[2];
             for (int s = 0; s < 2; ++s) {
                 if (sides[s]->noise) {
-                    // Gaussian noise of the given RMS, shaped, then pre-emphasised as a first difference.
-                    const double white = (static_cast<double>(NextGaussian())) * sides[s]->amplitude;
-                    const double shaped = t.shaper[s].Filter(white);
-                    audio[s] = static_cast<float>(shaped + spec.preemphasisSeconds * rate * (shaped - t.lastNoise[s]));
-                    t.lastNoise[s] = shaped;
+                    float sum = 0;
+                    for (int k = 0; k < NoiseTones; ++k) {
+                        sum += t.noiseGain[s][k] * table.Sin(t.noisePhase[s][k] + t.noiseLead[s][k]);
+                        t.noisePhase[s][k] += phase_step(t.noiseHz[s][k], rate);
+                    }
+                    audio[s] = sum;
                 } else if (sides[s]->amplitude != 0) {
                     audio[s] = t.toneGain[s] * table.Sin(t.tone[s] + t.toneLead[s]);
                     t.tone[s] += phase_step(sides[s]->toneHz, rate);

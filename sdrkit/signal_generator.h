@@ -18,7 +18,8 @@
 namespace sdrkit {
 
 // One side of a station's programme. `amplitude` is the part of full
-// modulation (1.0 = 100 %): a tone's peak, or noise's RMS (white, up to 15 kHz).
+// modulation (1.0 = 100 %): a tone's peak, or noise's RMS (a noise-like
+// programme of many tones up to 15 kHz).
 struct AudioSpec {
     float toneHz = 0;
     float amplitude = 0;
