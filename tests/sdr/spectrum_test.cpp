@@ -102,22 +102,25 @@ TEST_CASE("samples from before a new centre never count for it")
     spectrum->SetPace(sdr::SearchingPace);
     const uint32_t before = Channel * 100000 + 50000, after = Channel * 100000 + 1050000; // the station out of sight
     spectrum->NewCentre(before, 1);
-    std::vector<uint8_t> iq(2 * 40000);
-    // A snapshot and a half at the old centre: the half is under way at the retune.
-    const size_t old = sdr::SearchingPace.framesPerSnapshot * sdr::Spectrum::Size * 3 / 2;
-    band.Fill(iq.data(), old, before, sdr::DongleRate);
-    CHECK(spectrum->Process(iq.data(), old) == 1);
+    const size_t whole = sdr::SearchingPace.framesPerSnapshot * sdr::Spectrum::Size;
+    std::vector<uint8_t> iq(2 * whole);
+    band.Fill(iq.data(), whole, before, sdr::DongleRate);
+    CHECK(spectrum->Process(iq.data(), whole) == 1);
     CHECK(spectrum->Latest().serial == 1);
     CHECK(cnr_at(spectrum->Latest(), Channel) > 35);
+    // Asked for again, and half a snapshot and half a transform under way at the retune.
+    spectrum->NewCentre(before, 2);
+    const size_t half = whole / 2 + sdr::Spectrum::Size / 2;
+    band.Fill(iq.data(), half, before, sdr::DongleRate);
+    CHECK(spectrum->Process(iq.data(), half) == 0);
 
-    spectrum->NewCentre(after, 2);
-    const size_t fresh = sdr::SearchingPace.framesPerSnapshot * sdr::Spectrum::Size;
-    band.Fill(iq.data(), fresh - 1, after, sdr::DongleRate);
-    CHECK(spectrum->Process(iq.data(), fresh - 1) == 0); // one sample short: nothing yet
+    spectrum->NewCentre(after, 3);
+    band.Fill(iq.data(), whole - 1, after, sdr::DongleRate);
+    CHECK(spectrum->Process(iq.data(), whole - 1) == 0); // one sample short: nothing yet
     band.Fill(iq.data(), 1, after, sdr::DongleRate);
     REQUIRE(spectrum->Process(iq.data(), 1) == 1);
     const sdr::SpectrumSnapshot &s = spectrum->Latest();
-    CHECK(s.serial == 2);
+    CHECK(s.serial == 3);
     CHECK(s.centreHz == after);
     CHECK(s.frames == sdr::SearchingPace.framesPerSnapshot);
     for (int c = 0; c < s.channelCount; ++c)

@@ -39,24 +39,24 @@ struct RegionBand {
 const RegionBand Bands[] = {
     {sdr::Region::Europe,
      970,
-     {{876, 22, Programme::Music},     {886, 40, Programme::LeftTone}, {888, 9, Programme::Music},
+     {{876, 22, Programme::Silence},     {886, 40, Programme::LeftTone}, {888, 9, Programme::Music},
       {901, 15, Programme::FullTone},  {913, 30, Programme::Silence},  {930, 3, Programme::Silence},
       {944, 22, Programme::LeftTone},  {946, 30, Programme::Music},    {960, 15, Programme::FullTone},
       {987, 40, Programme::Music},     {989, 15, Programme::Silence},  {1010, 9, Programme::FullTone},
       {1035, 30, Programme::LeftTone}, {1052, 22, Programme::Silence}, {1069, 40, Programme::FullTone},
-      {1079, 15, Programme::Music}}},
+      {1079, 15, Programme::LeftTone}}},
     {sdr::Region::Usa,
      990,
      {{881, 30, Programme::LeftTone}, {883, 9, Programme::Music},     {899, 22, Programme::FullTone},
-      {925, 15, Programme::Music},    {947, 40, Programme::LeftTone}, {949, 15, Programme::Music},
-      {1001, 3, Programme::Silence},  {1033, 30, Programme::Music},   {1055, 22, Programme::Silence},
+      {925, 15, Programme::FullTone},    {947, 40, Programme::LeftTone}, {949, 15, Programme::Music},
+      {1001, 3, Programme::Silence},  {1033, 30, Programme::Silence},   {1055, 22, Programme::Silence},
       {1079, 40, Programme::Music},   {1083, 40, Programme::FullTone}}},
     {sdr::Region::Japan,
      830,
-     {{761, 22, Programme::Music},    {770, 40, Programme::LeftTone}, {772, 9, Programme::Music},
+     {{761, 22, Programme::FullTone},    {770, 40, Programme::LeftTone}, {772, 9, Programme::Music},
       {800, 30, Programme::FullTone}, {813, 15, Programme::Silence},  {825, 3, Programme::FullTone},
       {842, 22, Programme::Music},    {865, 30, Programme::Music},    {867, 15, Programme::LeftTone},
-      {905, 40, Programme::Silence},  {912, 40, Programme::Music}}},
+      {905, 40, Programme::Silence},  {912, 40, Programme::LeftTone}}},
 };
 
 // The stops successive searches should make: the stations strong enough
@@ -99,13 +99,19 @@ TEST_CASE("successive searches stop on every station the level allows and nowher
             CAPTURE(static_cast<int>(band.region));
             CAPTURE(level);
             sdr::StationSeek seek;
-            const std::pair<int32_t, int32_t> starts[] = {
-                {rules.low, +1}, {rules.high, -1}, {band.middle, +1}, {band.middle, -1}};
-            for (const auto &start : starts) {
-                CAPTURE(start.first);
-                CAPTURE(start.second);
-                const std::vector<int32_t> stops = scan(seek, receiver, rules, start.first, start.second, level);
-                CHECK(list(stops) == list(expected_stops(band, start.first, start.second, level)));
+            // From each edge, searches one after another across the whole band.
+            for (const int32_t direction : {+1, -1}) {
+                const int32_t from = direction > 0 ? rules.low : rules.high;
+                CAPTURE(direction);
+                const std::vector<int32_t> stops = scan(seek, receiver, rules, from, direction, level);
+                CHECK(list(stops) == list(expected_stops(band, from, direction, level)));
+            }
+            // From the middle, the first stop each way (the rest is as from an edge).
+            for (const int32_t direction : {+1, -1}) {
+                CAPTURE(direction);
+                const seektest::Search first = search(seek, receiver, rules, band.middle, direction, level);
+                CHECK(first.steady);
+                CHECK(first.stop == expected_stops(band, band.middle, direction, level).front());
             }
         }
     }
