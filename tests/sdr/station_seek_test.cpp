@@ -99,8 +99,11 @@ TEST_CASE("successive searches stop on every station the level allows and nowher
             CAPTURE(static_cast<int>(band.region));
             CAPTURE(level);
             sdr::StationSeek seek;
-            // From each edge, searches one after another across the whole band.
+            // From each edge, searches one after another across the whole band
+            // (outside Europe from one edge a level, by turns, to keep the test quick).
             for (const int32_t direction : {+1, -1}) {
+                if (band.region != sdr::Region::Europe && direction != (level % 2 == 0 ? +1 : -1))
+                    continue;
                 const int32_t from = direction > 0 ? rules.low : rules.high;
                 CAPTURE(direction);
                 const std::vector<int32_t> stops = scan(seek, receiver, rules, from, direction, level);
