@@ -4,12 +4,6 @@
 // the real-time factor; never fails on them.
 #include <doctest.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <ctime>
-#endif
-
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -17,26 +11,9 @@
 #include "fm_chain.h"
 #include "sdr_rates.h"
 #include "signal_generator.h"
+#include "thread_time.h"
 
-namespace {
-
-double thread_seconds()
-{
-#ifdef _WIN32
-    FILETIME created, ended, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
-    auto seconds = [](const FILETIME &t) {
-        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-    };
-    return seconds(kernel) + seconds(user);
-#else
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-#endif
-}
-
-} // namespace
+using sdrtest::thread_seconds;
 
 TEST_CASE("benchmark: the FM chain's share of one core at 1.2 MS/s")
 {
