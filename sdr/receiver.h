@@ -31,7 +31,6 @@ struct ReceiverCounters {
     uint64_t pairsDropped;  // by a full buffer between the link and the signal thread
     uint32_t connects;
     uint32_t linksLost;
-    uint32_t audioFramesDropped;
     uint32_t rdsGroups;
 };
 
@@ -73,6 +72,9 @@ public:
     ReceiverCounters Counters() const;
 
 private:
+    // A new dongle centre, listening or looking ahead for the search.
+    void Retune(uint32_t centre);
+
     struct Parts;
     Parts *parts;
 };

@@ -24,8 +24,8 @@ namespace {
 constexpr uint32_t Block = 480;
 const sdr::WaveOutSettings Defaults;
 
-// Wine loads its audio driver once in a process, the one HKCU\Software\Wine\
-// Drivers names; the lanes' prefixes may have sound turned off. This process
+// Wine loads its audio driver once in a process, the one named under
+// HKCU's Software\Wine\Drivers; the lanes' prefixes may have sound turned off. This process
 // alone is pointed at ALSA: HKCU stands for a key of the test's own while
 // the driver loads, and nothing of the prefix changes.
 UINT load_alsa_driver()
