@@ -251,6 +251,6 @@ TEST_CASE("Through waveOut: what is written is played once, in order; an underru
     // A Write hands buffers over and never waits for the card.
     CHECK(feeder.slowestWriteMs < 100);
     MESSAGE("waveOut held at most " << feeder.mostAhead / 48.0 << " ms ahead of a frame written; a Write took "
-                                    << feeder.writeSeconds / feeder.writes * 1e6 << " us on average, "
+                                    << feeder.writeSeconds / static_cast<double>(feeder.writes) * 1e6 << " us on average, "
                                     << feeder.slowestWriteMs << " ms at most");
 }
