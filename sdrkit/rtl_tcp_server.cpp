@@ -64,6 +64,8 @@ struct RtlTcpServer::State {
     static DWORD WINAPI Main(void *self);
     void Run();
     void Serve(SOCKET client);
+    // Handles what the client's socket signalled; false when the client is gone.
+    bool Events(bool &blocked);
     // The greeting of this connection into the buffer; false when it says nothing at all after it.
     bool Greet();
     // Refills the empty buffer with what is due; false when nothing is.
@@ -237,8 +239,14 @@ void RtlTcpServer::State::Serve(SOCKET accepted)
         bool more = false;
         if (!blocked && !stall) {
             for (int n = 0; n < SendsBetweenLooks && !blocked; ++n) {
-                if (bufferStart == bufferEnd && !(streaming && Refill()))
-                    break;
+                // A dongle retunes while samples flow, so the commands come
+                // before each new block, however far behind the pace is.
+                if (bufferStart == bufferEnd) {
+                    if (WaitForSingleObject(clientEvent, 0) == WAIT_OBJECT_0 && !Events(blocked))
+                        return;
+                    if (!(streaming && Refill()))
+                        break;
+                }
                 if (!SendSome(blocked))
                     return;
             }
@@ -251,16 +259,20 @@ void RtlTcpServer::State::Serve(SOCKET accepted)
             timeout = 1000 / BlocksPerSecond; // the next block of real time
         HANDLE events[2] = {control, clientEvent};
         const DWORD woken = WaitForMultipleObjects(2, events, FALSE, timeout);
-        if (woken == WAIT_OBJECT_0 + 1) {
-            WSANETWORKEVENTS happened;
-            if (WSAEnumNetworkEvents(client, clientEvent, &happened) != 0)
-                return;
-            if (happened.lNetworkEvents & FD_WRITE)
-                blocked = false;
-            if ((happened.lNetworkEvents & (FD_READ | FD_CLOSE)) && !ReadCommands())
-                return;
-        }
+        if (woken == WAIT_OBJECT_0 + 1 && !Events(blocked))
+            return;
     }
+}
+
+// The client's socket said something: it takes more, sent commands, or went.
+bool RtlTcpServer::State::Events(bool &blocked)
+{
+    WSANETWORKEVENTS happened;
+    if (WSAEnumNetworkEvents(client, clientEvent, &happened) != 0)
+        return false;
+    if (happened.lNetworkEvents & FD_WRITE)
+        blocked = false;
+    return !(happened.lNetworkEvents & (FD_READ | FD_CLOSE)) || ReadCommands();
 }
 
 bool RtlTcpServer::State::Greet()
