@@ -56,19 +56,21 @@ std::string ShortcutPath()
     return special_folder(CSIDL_COMMON_PROGRAMS) + "\\Tavolin.lnk";
 }
 
-int Install(const std::string &folder)
+SetupRun Install(const std::string &folder)
 {
     // /D takes the rest of the command line, unquoted, and must come last.
     testing::ChildProcess setup(SetupPath(), folder.empty() ? "/S" : "/S /D=" + folder);
-    return setup.WaitExit(SetupTimeoutMs);
+    const int code = setup.WaitExit(SetupTimeoutMs);
+    return {code, setup.Story() + "; its log: " + SilentLog(SetupLog)};
 }
 
-int Uninstall(const std::string &folder, const std::string &arguments)
+SetupRun Uninstall(const std::string &folder, const std::string &arguments)
 {
     // The uninstaller copies itself out of the folder it removes and hands
     // over to the copy, which does the work and gives the exit code.
     testing::ChildProcess uninstaller(folder + "\\uninstall.exe", arguments.empty() ? "/S" : "/S " + arguments);
-    return uninstaller.WaitAll(SetupTimeoutMs);
+    const int code = uninstaller.WaitAll(SetupTimeoutMs);
+    return {code, uninstaller.Story() + "; its log: " + SilentLog(UninstallLog)};
 }
 
 std::string SilentLog(const char *name)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,27 @@ std::string SetupPath();
 std::string DefaultFolder();
 std::string ShortcutPath();
 
-// Runs the installer silently (into `folder` with /D when given) to its
-// end; its exit code, or -1.
-int Install(const std::string &folder = std::string());
+// How a silent run ended: its exit code (-1 when there is none) and, for a
+// failed check's message, what became of the process: the step that failed
+// and why, or how long it ran and how it ended.
+struct SetupRun {
+    int code;
+    std::string story;
+};
+inline bool operator==(const SetupRun &run, int code)
+{
+    return run.code == code;
+}
+inline std::ostream &operator<<(std::ostream &out, const SetupRun &run)
+{
+    return out << run.code << " (" << run.story << ")";
+}
+
+// Runs the installer silently (into `folder` with /D when given) to its end.
+SetupRun Install(const std::string &folder = std::string());
 // Runs the folder's uninstaller silently with `arguments` and waits for it
-// and the copy of itself it hands over to; the copy's exit code, or -1.
-int Uninstall(const std::string &folder, const std::string &arguments = std::string());
+// and the copy of itself it hands over to; the copy's exit code.
+SetupRun Uninstall(const std::string &folder, const std::string &arguments = std::string());
 // What the last silent run wrote to its log in the temporary folder.
 constexpr char SetupLog[] = "TavolinSetup.log";
 constexpr char UninstallLog[] = "TavolinUninstall.log";
