@@ -42,6 +42,15 @@ struct Corner {
     bool right, bottom;
 };
 
+// A window opened from the Option menu, and the key that closes it.
+struct Opened {
+    int item;
+    const char *caption;
+    WORD closeKey;
+};
+const Opened openedWindows[] = {
+    {SettingsItem, "Settings", VK_ESCAPE}, {AboutItem, "About", VK_ESCAPE}, {ScanItem, "Scan for Stations", 'N'}};
+
 } // namespace
 
 TEST_CASE_FIXTURE(RadioStory, "at each corner of the screen, every window the radio opens stays on the screen")
@@ -84,33 +93,24 @@ TEST_CASE_FIXTURE(RadioStory, "at each corner of the screen, every window the ra
         CHECK(rdsRect.top == at.y);
         CHECK(rdsRect.left == (corner.right ? at.x - size.cx : at.x + size.cx));
 
-        // Centred on the cursor, the Settings dialog would hang off two
-        // edges: it is pushed into the corner.
-        ChooseMenuItem(radio, SettingsItem + RdsItemFirst);
-        HWND dialog = WaitForDialog(radio, "Settings");
-        REQUIRE(dialog);
-        check_inside("the Settings dialog", dialog, work);
-        RECT rect = {};
-        GetWindowRect(dialog, &rect);
-        CHECK((corner.right ? rect.right == work.right : rect.left == work.left));
-        CHECK((corner.bottom ? rect.bottom == work.bottom : rect.top == work.top));
-        radio.Tap(VK_ESCAPE);
-        REQUIRE(WaitGone(dialog));
-
-        ChooseMenuItem(radio, AboutItem + RdsItemFirst);
-        dialog = WaitForDialog(radio, "About");
-        REQUIRE(dialog);
-        check_inside("the About box", dialog, work);
-        radio.Tap(VK_ESCAPE);
-        REQUIRE(WaitGone(dialog));
-
-        // The scan question, answered No.
-        ChooseMenuItem(radio, ScanItem + RdsItemFirst);
-        dialog = WaitForDialog(radio, "Scan for Stations");
-        REQUIRE(dialog);
-        check_inside("the scan question", dialog, work);
-        radio.Tap('N');
-        REQUIRE(WaitGone(dialog));
+        // Each from its menu item; the scan question is answered No.
+        for (const Opened &opened : openedWindows) {
+            CAPTURE(opened.caption);
+            ChooseMenuItem(radio, opened.item + RdsItemFirst);
+            HWND dialog = WaitForDialog(radio, opened.caption);
+            REQUIRE(dialog);
+            check_inside(opened.caption, dialog, work);
+            if (opened.item == SettingsItem) {
+                // Centred on the cursor, it would hang off two edges: it is
+                // pushed into the corner.
+                RECT rect = {};
+                GetWindowRect(dialog, &rect);
+                CHECK((corner.right ? rect.right == work.right : rect.left == work.left));
+                CHECK((corner.bottom ? rect.bottom == work.bottom : rect.top == work.top));
+            }
+            radio.Tap(opened.closeKey);
+            REQUIRE(WaitGone(dialog));
+        }
     }
     CHECK(card.State().frequency == RdsStation); // no scan ran
 }
