@@ -14,10 +14,10 @@ HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char
 // The window's outer size for a 240 x 268 client area with its menu bar.
 SIZE radio_window_outer_size();
 
-// Gives a window the radio opens (a dialog, the RDS window) the place `at`
-// where it lies wholly inside the work area of the monitor that holds the
-// radio. Otherwise it goes to `otherLeft` when it would cross the right edge
-// at `at`, and is then pushed just inside the work area.
+// Moves a window the radio opens (a dialog, the RDS window) to `at`, kept
+// wholly inside the work area of the monitor that holds the radio: one that
+// would cross the right edge there takes `otherLeft` instead, and whatever
+// still sticks out is pushed just inside.
 void place_on_radio_monitor(HWND window, POINT at, SIZE size, LONG otherLeft);
 
 void layout_controls();
