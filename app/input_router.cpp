@@ -1,5 +1,6 @@
 #include "input_router.h"
 
+#include "accessible_radio.h"
 #include "dialogs.h"
 #include "option_menu.h"
 #include "radio_controls.h"
@@ -42,6 +43,21 @@ const LetterKey LetterKeys[] = {
     {'A', &autoSearchButton}, {'M', &muteButton}, {'P', &powerButton},
     {'R', &rdsButton},        {'S', &monoButton}, {'Z', &minimizeButton},
 };
+
+// A key or a click while a station search or scan runs ends the run and is
+// used up by it.
+bool input_ends_run()
+{
+    if (stationScan.Running()) {
+        stationScan.Abort();
+        return true;
+    }
+    if (search_running()) {
+        abort_search();
+        return true;
+    }
+    return false;
+}
 
 void route_mouse(int x, int y, int event)
 {
@@ -90,14 +106,8 @@ void press_digit(WPARAM key, int digit)
 
 LRESULT on_key_down(WPARAM key, LPARAM keyFlags)
 {
-    if (stationScan.Running()) {
-        stationScan.Abort(); // the key is used up, as by a search
+    if (input_ends_run())
         return 0;
-    }
-    if (search_running()) {
-        abort_search();
-        return 0;
-    }
     switch (key) {
     case VK_LEFT:
         tuneDownButton.OnPress(); // the keyboard's own repeat repeats it
@@ -165,14 +175,8 @@ LRESULT on_mouse_move(LPARAM position)
 LRESULT on_left_button_down(LPARAM position)
 {
     lastPointer = {LOWORD(position), HIWORD(position)};
-    if (stationScan.Running()) {
-        stationScan.Abort(); // the click is used up, as by a search
+    if (input_ends_run())
         return 0;
-    }
-    if (search_running()) {
-        abort_search();
-        return 0;
-    }
     route_mouse(lastPointer.x, lastPointer.y, EventDown);
     SetTimer(mainWindow, HoldTimer, HoldMs, nullptr);
     return 0;
@@ -364,6 +368,14 @@ LRESULT end_scan_then_default(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 } // namespace
 
+void click_control(BitmapButton &button)
+{
+    if (input_ends_run())
+        return;
+    button.SimulateEvent(EventDown);
+    button.SimulateEvent(EventUp);
+}
+
 LRESULT CALLBACK radio_window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -395,6 +407,8 @@ LRESULT CALLBACK radio_window_procedure(HWND window, UINT message, WPARAM wParam
         return on_tray_callback(wParam, lParam);
     case WM_INITMENUPOPUP:
         return on_init_menu_popup(reinterpret_cast<HMENU>(wParam));
+    case WM_GETOBJECT:
+        return on_get_object(window, message, wParam, lParam);
     case WM_SYSKEYDOWN:
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:

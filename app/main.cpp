@@ -3,6 +3,7 @@
 // object the program uses was constructed before this runs.
 #include <windows.h>
 
+#include "accessible_radio.h"
 #include "radio_state.h"
 #include "radio_window.h"
 #include "resource.h"
@@ -28,6 +29,8 @@ int run_message_loop()
             MSG quit;
             return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? static_cast<int>(quit.wParam) : 0;
         }
+        // A listening screen reader hears what the message changed.
+        announce_changes();
     }
     return static_cast<int>(message.wParam);
 }

@@ -15,6 +15,19 @@
 #define IDS_WINDOW_TITLE 103
 #define IDS_WINDOW_CLASS 109
 
+// What screen readers hear of the window's controls: name, description,
+// keyboard shortcut and default action of child N (reading order, the
+// window itself last) at these plus N, and the values, with the tenths of
+// a number put in ("%d.%d").
+#define IDS_ACCESSIBLE_NAME 200
+#define IDS_ACCESSIBLE_DESCRIPTION 230
+#define IDS_ACCESSIBLE_SHORTCUT 260
+#define IDS_ACCESSIBLE_ACTION 290
+#define IDS_FREQUENCY_VALUE 320
+#define IDS_VOLUME_VALUE 321
+#define IDS_NO_CARD_VALUE 322
+#define IDS_EMPTY_PRESET_VALUE 323
+
 // Dialog templates.
 #define IDD_ABOUT 103
 #define IDD_SETTINGS 130

@@ -2,9 +2,8 @@
 
 #include <mmsystem.h>
 
-#include <cstring>
-
 #include "radio_controls.h"
+#include "system_library.h"
 #include "tuner_device.h"
 
 namespace {
@@ -16,8 +15,7 @@ constexpr DWORD PreTunePauseMs = 300;
 constexpr char StoreChime[] = "Default.wav";
 
 // The chime is the program's only use of winmm.dll, and storing a preset is
-// rare: the library is loaded at the first chime, not at every start. From
-// the system folder by its full path, so no winmm.dll elsewhere is taken.
+// rare: the library is loaded at the first chime, not at every start.
 using PlaySoundFunction = decltype(&PlaySoundA);
 PlaySoundFunction playSound;
 bool playSoundLookedUp;
@@ -26,16 +24,7 @@ void play_store_chime()
 {
     if (!playSoundLookedUp) {
         playSoundLookedUp = true;
-        constexpr char LibraryName[] = "\\winmm.dll";
-        char path[MAX_PATH];
-        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-        if (length == 0 || length + sizeof(LibraryName) > sizeof(path))
-            return;
-        std::memcpy(path + length, LibraryName, sizeof(LibraryName));
-        if (HMODULE library = LoadLibraryA(path))
-            // Through void (*)(), the one type GCC lets convert to any other function type.
-            playSound = reinterpret_cast<PlaySoundFunction>(
-                reinterpret_cast<void (*)()>(GetProcAddress(library, "PlaySoundA")));
+        playSound = system_function<PlaySoundFunction>("winmm.dll", "PlaySoundA");
     }
     // The result is ignored: a missing library is as silent as a missing sound.
     if (playSound)

@@ -38,6 +38,8 @@ public:
     // As if the mouse were at the top-left corner: for keys and timed releases.
     int SimulateEvent(int event);
     int IsOn() const { return isOn; }
+    // Client pixels; right and bottom exclusive.
+    const RECT &Rect() const { return rect; }
     // Latches a toggle on or off without notifying; a plain button ignores it.
     void SetOn(int flag);
     void HoldTick(int x, int y);

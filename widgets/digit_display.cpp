@@ -142,3 +142,8 @@ int DigitDisplay::Draw(int partial, int x, int y)
     ReleaseDC(window, dc);
     return 1;
 }
+
+RECT DigitDisplay::Bounds() const
+{
+    return {posX, posY, posX + CellCount * digitWidth + pointWidth, posY + digitHeight};
+}

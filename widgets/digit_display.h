@@ -39,6 +39,8 @@ public:
     int Draw(int partial, int x, int y);
     // Showing repaints every cell with the current value; hiding blanks them.
     void Show(int flag);
+    // The four cells and the point where the last draw put them, client pixels.
+    RECT Bounds() const;
 
 private:
     void RestoreBox(HDC dc, int x) const;

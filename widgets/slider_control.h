@@ -43,6 +43,8 @@ public:
     void StepDown();
     int GetValue() const { return value; }
     int IsEnabled() const { return enabled; }
+    // Client pixels; right and bottom exclusive.
+    const RECT &Rect() const { return rect; }
     // Disabling leaves the bare track; enabling paints the thumb again.
     void Enable(int flag);
     // Paints the whole track and the thumb.

@@ -175,6 +175,8 @@ TEST_CASE("the Settings template, 130")
                            {0x50000009, 65, 70, 25, 10, 1003, "button", "Off"},
                            {0x50020009, 15, 70, 25, 10, 1004, "button", "On"},
                            {0x50000007, 5, 0, 100, 30, 0xFFFF, "button", " Radio System "},
+                           // Hidden: it names the list for screen readers.
+                           {0x40000000, 15, 10, 85, 8, 0xFFFF, "static", "Radio System"},
                            {0x50210003, 15, 10, 85, 45, 1005, "combobox", ""}});
 }
 
@@ -182,5 +184,7 @@ TEST_CASE("the RDS template, 148")
 {
     const Template rds = load_template(148);
     check_frame(rds, 0x90C800C0, {0, 0, 121, 51}, "RDS", 12);
-    check_items(rds, {{0x50800044, 0, 5, 120, 95, 1009, "edit", ""}});
+    // A hidden label names the text for screen readers.
+    check_items(rds, {{0x40000000, 0, 0, 0, 0, 0xFFFF, "static", "RDS text"},
+                      {0x50800044, 0, 5, 120, 95, 1009, "edit", ""}});
 }
