@@ -267,8 +267,11 @@ Receiver::~Receiver()
     // At the process's end the thread is gone already; in between it ends at its next wake.
     parts->stopping.store(true);
     SetEvent(parts->wake);
-    WaitForSingleObject(parts->thread, 2000);
-    CloseHandle(parts->thread);
+    // A thread that did not end still uses the parts: they are left to the process's end.
+    if (parts->thread && WaitForSingleObject(parts->thread, 2000) != WAIT_OBJECT_0)
+        return;
+    if (parts->thread)
+        CloseHandle(parts->thread);
     CloseHandle(parts->wake);
     delete parts;
 }
