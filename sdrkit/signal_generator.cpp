@@ -83,13 +83,17 @@ struct BandGenerator::Transmitter {
             const double w = 2 * M_PI * sides[s]->toneHz * spec.preemphasisSeconds;
             toneGain[s] = static_cast<float>(sides[s]->amplitude * std::sqrt(1 + w * w));
             toneLead[s] = static_cast<uint32_t>(std::atan(w) / (2 * M_PI) * Turn);
-            // Equal tones, as many to each octave (a pink programme, like music's) at
-            // slightly uneven frequencies: their sum has the side's RMS.
+            // Tones as many to each octave (a pink programme, like music's) at
+            // slightly uneven frequencies, equal as sent: a broadcaster's limiter
+            // holds the pre-emphasised treble to the level of the rest, so what
+            // a listener hears after de-emphasis falls off above a few kHz, as
+            // music does, and the carrier never swings past its deviation. The
+            // side's RMS is that of the sum as sent.
             for (int k = 0; k < NoiseTones; ++k) {
                 const double spread = (k + 0.5 + 0.3 * std::sin(7.3 * k + s)) / NoiseTones;
                 noiseHz[s][k] = NoiseLowHz * std::pow(NoiseHighHz / NoiseLowHz, spread);
                 const double wk = 2 * M_PI * noiseHz[s][k] * spec.preemphasisSeconds;
-                noiseGain[s][k] = static_cast<float>(sides[s]->amplitude * std::sqrt(2.0 / NoiseTones) * std::sqrt(1 + wk * wk));
+                noiseGain[s][k] = static_cast<float>(sides[s]->amplitude * std::sqrt(2.0 / NoiseTones));
                 noiseLead[s][k] = static_cast<uint32_t>(std::atan(wk) / (2 * M_PI) * Turn);
                 if (noisePhase[s][k] == 0)
                     noisePhase[s][k] = static_cast<uint32_t>(0x9E3779B9u * static_cast<uint32_t>(k + 1 + 97 * s));

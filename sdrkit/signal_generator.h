@@ -18,7 +18,8 @@
 namespace sdrkit {
 
 // One side of a station's programme. `amplitude` is the part of full
-// modulation (1.0 = 100 %): a tone's peak, or noise's RMS (a noise-like
+// modulation (1.0 = 100 %): a tone's peak before the pre-emphasis, or the RMS of
+// a noise-like programme as sent, after it (a noise-like
 // programme of many tones up to 15 kHz).
 struct AudioSpec {
     float toneHz = 0;
