@@ -5,7 +5,6 @@
 //
 //   sdr_link_bench [seconds]   (default 10 for each part)
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,57 +13,20 @@
 #include "rtl_tcp_link.h"
 #include "rtl_tcp_server.h"
 #include "sdr_rates.h"
+#include "thread_time.h"
 
 namespace {
-
-double seconds_now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::vector<DWORD> thread_ids()
-{
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            ids.push_back(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
-
-double cpu_seconds(HANDLE thread)
-{
-    FILETIME created, ended, kernel, user;
-    if (!GetThreadTimes(thread, &created, &ended, &kernel, &user))
-        return 0;
-    auto value = [](const FILETIME &time) {
-        return static_cast<double>(static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime) * 1e-7;
-    };
-    return value(kernel) + value(user);
-}
 
 // Starts the link against the server and finds its thread among the process's.
 HANDLE start_link(sdr::RtlTcpLink &link, uint16_t port)
 {
-    const std::vector<DWORD> before = thread_ids();
+    const std::vector<DWORD> before = sdrtest::process_thread_ids();
     link.Start();
     link.Configure("127.0.0.1", port, sdr::DongleRate, 0, 0);
     link.SetCentre(98600000);
     link.SetWanted(true);
-    for (DWORD id : thread_ids()) {
-        bool known = false;
-        for (DWORD old : before)
-            known = known || old == id;
-        if (!known)
-            return OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
-    }
-    return nullptr;
+    const std::vector<HANDLE> added = sdrtest::threads_added_since(before);
+    return added.empty() ? nullptr : added.front();
 }
 
 struct Figures {
@@ -83,22 +45,22 @@ Figures measure(sdrkit::Pacing pacing, double seconds)
     server.Start();
     sdr::RtlTcpLink link;
     HANDLE thread = start_link(link, server.Port());
-    const double up = seconds_now();
-    while (!link.Live() && seconds_now() - up < 10)
+    const double up = sdrtest::seconds_now();
+    while (!link.Live() && sdrtest::seconds_now() - up < 10)
         Sleep(10);
     std::vector<uint8_t> block(2 * 12000);
-    const double cpuBefore = cpu_seconds(thread);
+    const double cpuBefore = sdrtest::threads_cpu_seconds({thread});
     const uint64_t bytesBefore = link.BytesReceived();
     const uint64_t droppedBefore = link.PairsDropped();
-    const double start = seconds_now();
-    while (seconds_now() - start < seconds) {
+    const double start = sdrtest::seconds_now();
+    while (sdrtest::seconds_now() - start < seconds) {
         Sleep(10);
         while (link.Ring()->Read(block.data(), 12000) > 0) {
         }
     }
     Figures figures;
-    figures.seconds = seconds_now() - start;
-    figures.cpu = cpu_seconds(thread) - cpuBefore;
+    figures.seconds = sdrtest::seconds_now() - start;
+    figures.cpu = sdrtest::threads_cpu_seconds({thread}) - cpuBefore;
     figures.signal = static_cast<double>(link.BytesReceived() - bytesBefore) / 2 / sdr::DongleRate;
     figures.dropped = link.PairsDropped() - droppedBefore;
     CloseHandle(thread);

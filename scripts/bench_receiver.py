@@ -40,6 +40,9 @@ def main():
                  "|" + "---|" * len(HEADERS[kind])]
         text += ["| " + " | ".join(row) + " |" for row in rows[kind]]
         text.append("")
+    text += ["No side-by-side rows with GNU Radio's wideband FM receiver and gr-rds: "
+             "this measurement does not run them yet (Debian's gnuradio and gr-rds packages "
+             "are not among what the project installs).", ""]
     with open(output, "a") as table:
         table.write("\n".join(text) + "\n")
 

@@ -11,6 +11,7 @@
 #include "band_source.h"
 #include "radio_program.h"
 #include "rtl_tcp_link.h"
+#include "thread_time.h"
 
 namespace linktest {
 
@@ -44,13 +45,7 @@ inline uint32_t pattern_count(const uint8_t *pair)
     return static_cast<uint32_t>(pair[0] >> 1) | static_cast<uint32_t>(pair[1] >> 1) << 7;
 }
 
-inline double seconds_now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using sdrtest::seconds_now;
 
 inline int64_t private_bytes()
 {

@@ -6,7 +6,6 @@
 // beginning "figure:", which scripts/bench.sh collects); never fails on them.
 #include <windows.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <doctest.h>
 
@@ -24,46 +23,12 @@
 #include "rtl_tcp_server.h"
 #include "sdr_rates.h"
 #include "signal_generator.h"
+#include "thread_time.h"
 
+using sdrtest::seconds_now;
 using testing::WaitUntil;
 
 namespace {
-
-double seconds_now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::vector<DWORD> thread_ids()
-{
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId())
-            ids.push_back(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
-
-double cpu_seconds(const std::vector<HANDLE> &threads)
-{
-    double total = 0;
-    for (HANDLE thread : threads) {
-        FILETIME created, ended, kernel, user;
-        if (!GetThreadTimes(thread, &created, &ended, &kernel, &user))
-            continue;
-        auto value = [](const FILETIME &time) {
-            return static_cast<double>(static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime) * 1e-7;
-        };
-        total += value(kernel) + value(user);
-    }
-    return total;
-}
 
 double private_megabytes()
 {
@@ -100,18 +65,11 @@ TEST_CASE("benchmark: the receiver playing a stereo station with RDS in real tim
     config.port = server.Port();
 
     // The receiver's threads are those its start adds.
-    const std::vector<DWORD> before = thread_ids();
+    const std::vector<DWORD> before = sdrtest::process_thread_ids();
     const double memoryBefore = private_megabytes();
     REQUIRE(receiver.Start(config, &sink));
     const double memoryStarted = private_megabytes();
-    std::vector<HANDLE> threads;
-    for (DWORD id : thread_ids()) {
-        bool old = false;
-        for (DWORD known : before)
-            old = old || known == id;
-        if (!old)
-            threads.push_back(OpenThread(THREAD_QUERY_INFORMATION, FALSE, id));
-    }
+    const std::vector<HANDLE> threads = sdrtest::threads_added_since(before);
     receiver.SetRegion(sdr::Region::Europe);
     receiver.SetVolume(70);
     receiver.SetBlend(true);
@@ -143,10 +101,10 @@ TEST_CASE("benchmark: the receiver playing a stereo station with RDS in real tim
 
     // The share of a core, once playing.
     const double seconds = benchmark_seconds();
-    const double cpuStart = cpu_seconds(threads);
+    const double cpuStart = sdrtest::threads_cpu_seconds(threads);
     const double wallStart = seconds_now();
     Sleep(static_cast<DWORD>(seconds * 1000)); // the measured stretch of playing, not a wait for something
-    const double cpu = cpu_seconds(threads) - cpuStart;
+    const double cpu = sdrtest::threads_cpu_seconds(threads) - cpuStart;
     const double wall = seconds_now() - wallStart;
     const sdr::ReceiverCounters counters = receiver.Counters();
 

@@ -19,20 +19,14 @@
 #include "radio_program.h"
 #include "receiver.h"
 #include "rtl_tcp_server.h"
+#include "thread_time.h"
 
+using sdrtest::seconds_now;
 using testing::WaitUntil;
 
 namespace {
 
 constexpr uint8_t SetFrequency = 0x01;
-
-double seconds_now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The power of one tone in one channel of the last `frames` captured (Goertzel).
 double tone_power(const std::vector<int16_t> &pcm, int channel, double hz, size_t frames)
