@@ -71,7 +71,7 @@ struct BandGenerator::Transmitter {
     uint32_t noisePhase[2][NoiseTones] = {};
     float noiseGain[2][NoiseTones] = {};
     uint32_t noiseLead[2][NoiseTones] = {};
-    // Derived from the spec: a tone's pre-emphasised peak and phase.
+    // Derived from the station's settings: a tone's pre-emphasised peak and phase.
     float toneGain[2] = {0, 0};
     uint32_t toneLead[2] = {0, 0};
 
