@@ -9,6 +9,7 @@
 #include "dialogs.h"
 #include "modal_dialog.h"
 #include "radio_state.h"
+#include "radio_window.h"
 #include "resource.h"
 #include "settings.h"
 
@@ -20,6 +21,10 @@ constexpr size_t TextBytes = 64;
 
 INT_PTR on_init(HWND dialog)
 {
+    // Where its template puts it, beside the radio, as far as the screen allows.
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    place_on_radio_monitor(dialog, {rect.left, rect.top}, {rect.right - rect.left, rect.bottom - rect.top}, rect.left);
     SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, VersionText);
     // An unknown band leaves the line at its prefix.
     const char *name = band_name(static_cast<uint32_t>(settings.RadioSystem));

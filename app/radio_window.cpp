@@ -133,6 +133,15 @@ bool restored_window_origin(POINT &origin)
     return true;
 }
 
+// `at` moved so that `at` to `at` + `extent` lies between `low` and `high`;
+// the low edge wins when it cannot.
+LONG within(LONG at, LONG extent, LONG low, LONG high)
+{
+    if (at + extent > high)
+        at = high - extent;
+    return at < low ? low : at;
+}
+
 void shutdown_card_and_save()
 {
     if (shutdownDone)
@@ -160,6 +169,20 @@ void shutdown_card_and_save()
 SIZE radio_window_outer_size()
 {
     return outerSize;
+}
+
+void place_on_radio_monitor(HWND window, POINT at, SIZE size, LONG otherLeft)
+{
+    RECT radio;
+    GetWindowRect(mainWindow, &radio);
+    MONITORINFO monitor;
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoA(MonitorFromRect(&radio, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT &work = monitor.rcWork;
+    if (at.x + size.cx > work.right)
+        at.x = otherLeft;
+    MoveWindow(window, within(at.x, size.cx, work.left, work.right), within(at.y, size.cy, work.top, work.bottom),
+               size.cx, size.cy, TRUE);
 }
 
 HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char *title, int showCommand)

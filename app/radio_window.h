@@ -14,6 +14,12 @@ HWND create_radio_window(HINSTANCE instance, const char *windowClass, const char
 // The window's outer size for a 240 x 268 client area with its menu bar.
 SIZE radio_window_outer_size();
 
+// Moves a window the radio opens (a dialog, the RDS window) to `at`, kept
+// wholly inside the work area of the monitor that holds the radio: one that
+// would cross the right edge there takes `otherLeft` instead, and whatever
+// still sticks out is pushed just inside.
+void place_on_radio_monitor(HWND window, POINT at, SIZE size, LONG otherLeft);
+
 void layout_controls();
 void apply_settings();
 // The band step of apply_settings, shared with the Settings dialog: limits

@@ -30,12 +30,13 @@ char rdsBuffer[1024];
 int rdsShowingText; // 1 once the received text has replaced the animation
 int dotCount;       // dots in the next frame; carries over between openings
 
+// On the radio's right edge, or on its left one where the screen ends.
 void glue_to_main_window(HWND window)
 {
     RECT main;
     GetWindowRect(mainWindow, &main);
     const SIZE size = radio_window_outer_size();
-    MoveWindow(window, main.right, main.top, size.cx, size.cy, TRUE);
+    place_on_radio_monitor(window, {main.right, main.top}, size, main.left - size.cx);
 }
 
 void show_animation_frame()

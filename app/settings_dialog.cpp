@@ -23,16 +23,16 @@ namespace {
 constexpr int RaisedBottom = 100;
 constexpr LRESULT BandCount = RadioSystemJapan - RadioSystemUsa + 1;
 
-// Centred on the cursor, with the bottom raised.
+// Centred on the cursor as far as the screen allows, with the bottom raised.
 void place_on_cursor(HWND dialog)
 {
     RECT rect;
     GetWindowRect(dialog, &rect);
     POINT cursor;
     GetCursorPos(&cursor);
-    const int width = rect.right - rect.left;
-    const int height = (rect.bottom - RaisedBottom) - rect.top;
-    MoveWindow(dialog, cursor.x - width / 2, cursor.y - height / 2, width, height, FALSE);
+    const SIZE size = {rect.right - rect.left, (rect.bottom - RaisedBottom) - rect.top};
+    const LONG left = cursor.x - size.cx / 2;
+    place_on_radio_monitor(dialog, {left, cursor.y - size.cy / 2}, size, left);
 }
 
 // The list holds the bands in RadioSystem order; anything unknown shows USA.

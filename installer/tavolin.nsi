@@ -7,7 +7,12 @@
 ;
 ; Command line of the uninstaller, besides NSIS's own /S: /REMOVESETTINGS
 ; deletes the radio's stored settings, which a silent uninstall otherwise
-; keeps.
+; keeps. Run as
+;   uninstall.exe [/S] [/REMOVESETTINGS] _?=<installation folder>
+; (the form both uninstall strings in the registry use; _?= comes last) it
+; works in place and its exit code is the one below. Run without _?=, NSIS
+; copies it into the temporary folder, starts the copy and ends at once with
+; 0: the copy's code reaches nobody.
 ;
 ; A silent run writes what it says to the user into a log in the user's
 ; temporary folder (TavolinSetup.log, TavolinUninstall.log) and ends with
@@ -60,6 +65,7 @@ Unicode true
 !define WAIT_OBJECT_0 0
 !define GENERIC_WRITE 0x40000000
 !define OPEN_EXISTING 3
+!define MOVEFILE_REPLACE_EXISTING 1
 !define MOVEFILE_DELAY_UNTIL_REBOOT 4
 !define ERROR_LEVEL_STOPPED 2
 !define ERROR_LEVEL_NOT_ADMIN 740
@@ -332,6 +338,13 @@ Function StartAsUser
     ${EndIf}
 FunctionEnd
 
+; NoteAgent: shows how the agent runs on ($1) on the last page and in the
+; silent log.
+Function NoteAgent
+    ${SAY} $1
+    StrCpy $AgentNote "$1$\r$\n$\r$\n$AgentNote"
+FunctionEnd
+
 ; RestartAgent: an agent stopped for the installation runs on, started
 ; through the user's shell, or (when the shell cannot be asked) from the
 ; log-on entry next time.
@@ -344,8 +357,7 @@ Function RestartAgent
         ${Else}
             StrCpy $1 "The Tavolin agent starts again when you next log on."
         ${EndIf}
-        ${SAY} $1
-        StrCpy $AgentNote "$1$\r$\n$\r$\n$AgentNote"
+        Call NoteAgent
     ${EndIf}
 FunctionEnd
 
@@ -376,8 +388,9 @@ Section "Tavolin radio" SectionProgram
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tavolin.exe,0"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    ; In place (_?=), so that whoever runs them gets the uninstall's own exit code.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
@@ -395,8 +408,17 @@ Section "-Finish"
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
-    ; An agent stopped for the update runs on, from its new files.
+    ; An agent stopped for the update runs on, from its new files; otherwise
+    ; the page says when the agent starts.
     Call RestartAgent
+    ${If} $AgentWasRunning = 0
+        ${If} ${SectionIsSelected} ${SectionAgent}
+            StrCpy $1 "The Tavolin agent starts when you next log on; from then on it starts the radio when you insert the card."
+        ${Else}
+            StrCpy $1 "The Tavolin agent does not start when you log on: start the radio from the Start menu."
+        ${EndIf}
+        Call NoteAgent
+    ${EndIf}
     ${SAY} "$(^Name) ${VERSION} is installed in $INSTDIR."
 SectionEnd
 
@@ -405,6 +427,14 @@ Var RemoveSettings
 Var Incomplete
 
 Function un.onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/REMOVEFOLDER=" $1
+    ${IfNot} ${Errors}
+        Call un.RemoveFolderAfter
+        SetErrorLevel 0
+        Quit
+    ${EndIf}
     !insertmacro START_RUN "TavolinUninstall.log"
     StrCpy $RemoveSettings 0
     ${GetParameters} $0
@@ -433,6 +463,55 @@ Function un.RemoveFile
     ${EndIf}
 FunctionEnd
 
+; un.RemoveSelf: takes the uninstaller out of the folder. NSIS's copy in the
+; temporary folder deletes it like any other file. Run in place (_?=), it
+; cannot delete its own running file, and it is no program of the user's in
+; use: a copy of it, a file in the temporary folder, waits for this process
+; to end, then deletes it and the emptied folder (un.RemoveFolderAfter).
+; Where even that copy cannot start, both go when Windows restarts. Either
+; way the exit code stays the uninstall's own.
+Function un.RemoveSelf
+    GetFullPathName $1 "$EXEDIR"
+    GetFullPathName $2 "$INSTDIR"
+    ${If} $1 != $2
+        !insertmacro REMOVE_FILE "uninstall.exe"
+        Return
+    ${EndIf}
+    GetTempFileName $1
+    System::Call 'kernel32::CopyFileW(w "$EXEPATH", w r1, i 0) i .r2'
+    System::Call 'kernel32::GetCurrentProcessId() i .r3'
+    ${If} $2 <> 0
+        ; Not from the folder it is to remove.
+        SetOutPath "$TEMP"
+        ClearErrors
+        Exec '"$1" /S /REMOVEFOLDER=$3 _?=$INSTDIR'
+        ${IfNot} ${Errors}
+            Return
+        ${EndIf}
+    ${EndIf}
+    Delete $1
+    System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i'
+    System::Call 'kernel32::MoveFileExW(w "$INSTDIR", p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i'
+FunctionEnd
+
+; un.RemoveFolderAfter: the copy's whole work: waits for the process $1 that
+; ran in place to end (its last page may stay open a while), deletes its file and the folder if
+; that is empty then, and leaves its own file to the restart.
+Function un.RemoveFolderAfter
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r1'
+    ${If} $1 P<> 0
+        System::Call 'kernel32::WaitForSingleObject(p r1, i -1) i'
+        System::Call 'kernel32::CloseHandle(p r1)'
+    ${EndIf}
+    StrCpy $0 "$INSTDIR\uninstall.exe"
+    Delete $0
+    ${If} ${FileExists} $0
+        System::Call 'kernel32::MoveFileExW(w r0, p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i'
+    ${EndIf}
+    RMDir "$INSTDIR"
+    System::Call 'kernel32::MoveFileExW(w "$EXEPATH", p 0, i ${MOVEFILE_DELAY_UNTIL_REBOOT}) i'
+FunctionEnd
+
 Section "Uninstall"
     Call un.StopPrograms
     StrCpy $Incomplete 0
@@ -444,7 +523,7 @@ Section "Uninstall"
         SetErrorLevel ${ERROR_LEVEL_STOPPED}
         Abort
     ${EndIf}
-    !insertmacro REMOVE_FILE "uninstall.exe"
+    Call un.RemoveSelf
     ; Only an empty folder goes: whatever else the user put there stays. One
     ; emptied only at the restart goes then.
     RMDir "$INSTDIR"

@@ -13,6 +13,9 @@ packages=("$@"
     cmake ninja-build
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 libwine
+    # Wine's own fonts: Marlett draws the caption buttons; without it they
+    # show as letters ("0 1 r"). Only recommended by wine.
+    fonts-wine
     xvfb xauth x11-utils
     debootstrap
     doctest-dev

@@ -73,6 +73,12 @@ tavolin_fresh_prefix() {
     mkdir -p "$prefix"
     echo "$tavolin_prefix_marker_text" >"$prefix/$tavolin_prefix_marker"
     tavolin_wine "making the prefix (wineboot)" wineboot -i || return
+    # Wine's Marlett draws the caption buttons, the arrows and the menus'
+    # marks (without it they show as letters, "0 1 r"). This Wine looks for
+    # its own fonts (fonts-wine) under a path it cannot open; it finds them
+    # in the prefix's Fonts folder.
+    local fonts="$prefix/drive_c/windows/Fonts"
+    [ ! -f /usr/share/wine/fonts/marlett.ttf ] || [ ! -d "$fonts" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
     # Set before anything else starts: the card's installation starts Wine's
     # desktop process (the tray's home), which reads them only then.
     local index

@@ -32,6 +32,10 @@ marker=.tavolin-rootfs32
 packages=(wine wine32 wine64 libwine:i386 xvfb xauth cmake)
 vm_packages=(linux-image-amd64 initramfs-tools)
 recipe="1 ${packages[*]}"
+# Added to a root file system in place, each noted in its marker, so that a
+# checkout without them still finds its recipe and rebuilds nothing: Wine's
+# own fonts (Marlett draws the caption buttons).
+added_packages=(fonts-wine)
 
 say() { echo "rootfs32: $*" >&2; }
 
@@ -133,9 +137,30 @@ ensure_vm() {
     echo vm >>"$rootfs/$marker"
 }
 
-# Ready as asked: there, from this recipe, with the VM's parts when $1 is vm.
+# The added packages not yet in it.
+missing_added() {
+    local package
+    for package in "${added_packages[@]}"; do
+        grep -qx "added $package" "$rootfs/$marker" || echo "$package"
+    done
+}
+
+ensure_added() {
+    local missing
+    missing=$(missing_added)
+    [ -n "$missing" ] || return 0
+    say "adding" $missing
+    in_root "$rootfs" apt-get update -qq >/dev/null
+    # shellcheck disable=SC2086
+    in_root "$rootfs" apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    in_root "$rootfs" apt-get clean
+    printf 'added %s\n' $missing >>"$rootfs/$marker"
+}
+
+# Ready as asked: there, from this recipe, with the added packages and, when
+# $1 is vm, the VM's parts.
 current() {
-    [ -f "$rootfs/$marker" ] && [ "$(head -n1 "$rootfs/$marker")" = "$recipe" ] &&
+    [ -f "$rootfs/$marker" ] && [ "$(head -n1 "$rootfs/$marker")" = "$recipe" ] && [ -z "$(missing_added)" ] &&
         { [ "${1:-}" != vm ] || grep -qx vm "$rootfs/$marker"; }
 }
 
@@ -154,10 +179,11 @@ case "${1:-}" in
         if ! current "${1:-}"; then
             hold_alone
             ensure_base
+            ensure_added
             [ "${1:-}" != vm ] || ensure_vm
         fi
         echo "$rootfs" ;;
-    chroot) shift; hold_alone; ensure_base; in_root "$rootfs" "$@" ;;
+    chroot) shift; hold_alone; ensure_base; ensure_added; in_root "$rootfs" "$@" ;;
     current) shift; current "$@" ;;
     sources) host_sources ;;
     *) echo "usage: rootfs32.sh [vm | chroot COMMAND... | current [vm] | sources]" >&2; exit 2 ;;

@@ -4,6 +4,9 @@
 # file: "x86_64 host" (64-bit Wine on the host) or "i686 chroot" / "i686 vm"
 # (32-bit Wine in the 32-bit environment).
 tavolin_run_mode_file="$build/run-mode"
+# The display the run shows on (DISPLAY= and XAUTHORITY= lines), for later
+# screenshots; none for a VM, which has its own.
+tavolin_run_display_file="$build/run-display"
 # A VM stays up for the whole run. This folder is its job folder (/run/job
 # inside, uncached): each command for it is a file there, run inside by
 # run-radio.sh serve, which leaves the output and the status beside it.
@@ -23,6 +26,41 @@ tavolin_run_use() {
 tavolin_run_use_last() {
     # shellcheck disable=SC2046
     tavolin_run_use $(cat "$tavolin_run_mode_file" 2>/dev/null || echo x86_64)
+}
+
+# Succeeds while the last run is going: its VM is up, or a wineserver serves
+# its prefix (the programs, the card's driver). Sets what tavolin_run_use sets.
+tavolin_run_going() {
+    [ -f "$tavolin_run_mode_file" ] || return 1
+    tavolin_run_use_last
+    if [ "$run_way" = vm ]; then
+        tavolin_run_vm_up
+        return
+    fi
+    local pid
+    for pid in $(pgrep -x 'wineserver|wineserver64'); do
+        tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$run_prefix" && return 0
+    done
+    return 1
+}
+
+# Says how to start a run and fails, unless one is going.
+tavolin_need_run() {
+    tavolin_run_going && return 0
+    echo "no run is going: start one with bash scripts/run.sh (or run.sh --i686)" >&2
+    return 1
+}
+
+# Takes a screenshot of the running radio's window into the build folder's
+# radio-screenshot.png and says where it is.
+tavolin_run_screenshot() {
+    local shot="$build/radio-screenshot" display=()
+    [ ! -f "$tavolin_run_display_file" ] || mapfile -t display <"$tavolin_run_display_file"
+    tavolin_run_in "${display[@]}" bash "$root/scripts/run-radio.sh" shot
+    /usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
+        "$shot.bmp" "$shot.png"
+    rm -f "$shot.bmp"
+    echo "screenshot: $shot.png"
 }
 
 # Up: its QEMU runs, sharing this job folder (never another process that

@@ -6,9 +6,13 @@
 #
 #   run-radio.sh start [unmanaged]
 #       a fresh prefix with the card, then the agent, which starts the radio;
-#       once the radio has opened the card: the card's state, the radio's and
-#       the agent's process ids, and radio-screenshot.bmp in the build folder.
-#       unmanaged: the display runs no window manager.
+#       once the radio has opened the card: the card's state and the radio's
+#       and the agent's process ids. unmanaged: the display runs no window
+#       manager. On a machine without a sound card the prefix gets no audio
+#       driver: the run is silent and its log free of the driver's errors.
+#   run-radio.sh shot
+#       radio-screenshot.bmp in the build folder: the radio's window as the
+#       screen shows it
 #   run-radio.sh stop
 #       ends every Wine process of the run prefix, when the scripts made it
 #   run-radio.sh serve FOLDER
@@ -57,17 +61,31 @@ serve() {
     done
 }
 
+# The radio's window (class and title "Vantor") as the screen shows it.
+shot() {
+    rm -f "$tavolin_build/radio-screenshot.bmp"
+    (cd "$tavolin_build" && "$WINELOADER" "$bin/window_shot.exe" Vantor radio-screenshot.bmp 20000 >/dev/null) || {
+        echo "the radio's window did not appear (see $tavolin_build/run-agent.log)" >&2
+        return 1
+    }
+    # In a VM the build folder is shared with a cache: the host reads it next.
+    sync "$tavolin_build/radio-screenshot.bmp"
+}
+
 case "${1:-}" in
     stop) tavolin_stop_prefix; exit 0 ;;
     serve) serve "$2"; exit 0 ;;
+    shot) shot; exit ;;
     start) ;;
-    *) echo "usage: run-radio.sh start [unmanaged] | stop | serve FOLDER" >&2; exit 2 ;;
+    *) echo "usage: run-radio.sh start [unmanaged] | shot | stop | serve FOLDER" >&2; exit 2 ;;
 esac
 
-# No window manager: Wine should not wait for one.
-unmanaged=()
-[ "${2:-}" != unmanaged ] || unmanaged=(--unmanaged)
-tavolin_fresh_prefix "${unmanaged[@]}" "$bin"
+# No window manager: Wine should not wait for one. No sound card: no audio
+# driver, which would fill the log with its errors.
+settings=()
+[ "${2:-}" != unmanaged ] || settings+=(--unmanaged)
+compgen -G "/dev/snd/pcmC*" >/dev/null || settings+=(--silent)
+tavolin_fresh_prefix "${settings[@]}" "$bin"
 # The agent starts the radio from its own folder, the bin folder, which
 # becomes the radio's current folder (it reads its skins there), a second
 # after it sees the card. It outlives this script.
@@ -79,10 +97,4 @@ tunercard wait opened 120 || {
 echo "the card, opened by the radio:"
 tunercard state | sed 's/^/  /'
 process_ids
-rm -f "$tavolin_build/radio-screenshot.bmp"
-(cd "$tavolin_build" && "$WINELOADER" "$bin/window_shot.exe" Vantor radio-screenshot.bmp 20000 >/dev/null) || {
-    echo "the radio's window did not appear (see $tavolin_build/run-agent.log)" >&2
-    exit 1
-}
-# In a VM the build folder is shared with a cache: the host reads it next.
-sync "$tavolin_build/radio-screenshot.bmp"
+compgen -G "/dev/snd/pcmC*" >/dev/null || echo "no sound: this machine has no sound card"

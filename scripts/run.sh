@@ -4,7 +4,9 @@
 # card and starts the radio in a real window: on the user's display when
 # there is one, otherwise in an X server of its own. Once the radio has
 # opened the card it prints the card's state, the programs' process ids and
-# how to go on, and writes a screenshot of the window to the build folder.
+# how to go on (the X server it shows on, the window's title, the commands
+# for the card, another screenshot and the end), and writes a screenshot of
+# the window to the build folder.
 # The agent, the radio, the card and the X server stay up; end them with:
 # bash scripts/stop.sh
 #
@@ -68,24 +70,30 @@ else
     display=(DISPLAY="$DISPLAY")
     [ -z "${XAUTHORITY:-}" ] || display+=(XAUTHORITY="$XAUTHORITY")
 fi
+# For scripts/screenshot.sh, which takes another one later.
+printf '%s\n' "${display[@]}" >"$tavolin_run_display_file"
 
 what="the $run_arch build under 64-bit Wine"
 [ "$run_arch" = x86_64 ] || what="the $run_arch build under 32-bit Wine ($run_way)"
 echo "starting the agent and the radio: $what, $where"
 tavolin_run_in "${display[@]}" bash "$root/scripts/run-radio.sh" start ${own_display:+unmanaged}
-shot="$build/radio-screenshot"
-/usr/bin/python3 -c "import sys; from PIL import Image; Image.open(sys.argv[1]).save(sys.argv[2])" \
-    "$shot.bmp" "$shot.png"
-rm -f "$shot.bmp"
+tavolin_run_screenshot
 trap - EXIT
 
-# The commands as the user gives them, from the work tree.
+# How to reach what runs, and the commands as the user gives them, from the
+# work tree.
+if [ "$run_way" = vm ]; then
+    echo "its X server: the VM's own, out of the host's reach (the screenshot shows it)"
+else
+    echo "its X server: ${display[*]}"
+fi
+echo "the radio's window: title \"Vantor\" (its class too)"
 folder=
 [ "$build" = "$root/build" ] || folder="TAVOLIN_BUILD_DIR=$build "
 cat <<EOT
-screenshot: $shot.png
 pull the card (the agent closes the radio):  ${folder}bash scripts/tunercard.sh pull
 insert it (the agent starts the radio):      ${folder}bash scripts/tunercard.sh insert
 the card's state, its log of requests:       ${folder}bash scripts/tunercard.sh state   (or log)
+take another screenshot:                     ${folder}bash scripts/screenshot.sh
 stop the radio, the agent, the card${own_display:+ and the X server}:  ${folder}bash scripts/stop.sh
 EOT

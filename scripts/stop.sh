@@ -9,7 +9,7 @@ tavolin_claim_build
 . "$root/scripts/run-env.sh"
 tavolin_run_use_last
 tavolin_run_end
-rm -f "$tavolin_run_mode_file"
+rm -f "$tavolin_run_mode_file" "$tavolin_run_display_file"
 pid_file="$build/run-xvfb.pid"
 if [ -f "$pid_file" ]; then
     pid=$(cat "$pid_file")

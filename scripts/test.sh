@@ -3,10 +3,14 @@
 # each build, each in an X server of its own and a fresh Wine prefix with the
 # virtual card installed: x86_64 under the host's 64-bit Wine, i686 (the build
 # that ships) under 32-bit Wine in its own environment (scripts/test-i686.sh).
-# The two builds' tests run side by side, each line marked with its build
-# (and kept whole in build/test-<build>.log); a failure in either fails the run.
+# The two builds' tests run side by side, each line of a build's part (its
+# compiler's included) marked with its build and kept whole in
+# build/test-<build>.log; a failure in either fails the run.
 #
 #   test.sh [--x86_64 | --i686] [ctest arguments, for example -R card]
+#
+# With --x86_64 or --i686 only that build is built and tested; with CTest
+# arguments only what the tests they choose need is built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lock.sh"
@@ -35,7 +39,21 @@ part() {
     printf '%-40s %-20s %4d s\n' "$name" "$result" $((SECONDS - start)) >"$notes/$number"
     return $status
 }
-part 0 "packages and both builds" bash -c 'bash "$1/scripts/deps.sh" && bash "$1/scripts/build.sh"' build "$root" || exit
+for arch in "${builds[@]}"; do
+    : >"$build/test-$arch.log"
+done
+# packages_and_builds BUILD... -- CTEST ARGUMENTS: each build's lines go to
+# its log too.
+packages_and_builds() {
+    bash "$root/scripts/deps.sh" && bash "$root/scripts/build.sh" --tests "$@" |
+        awk -v folder="$build" '{ print; fflush() }
+            match($0, /^\[(x86_64|i686)\] /) {
+                file = folder "/test-" substr($0, 2, RLENGTH - 3) ".log"
+                print substr($0, RLENGTH + 1) >>file
+                close(file)
+            }'
+}
+part 0 "packages and builds" packages_and_builds "${builds[@]}" -- "$@" || exit
 
 # build_tests ARCH [ctest arguments]: one build's parts, in order.
 build_tests() {
@@ -57,7 +75,7 @@ build_tests() {
 jobs=()
 for arch in "${builds[@]}"; do
     # pipefail: the job's status is that of its tests, not of tee or sed.
-    (build_tests "$arch" "$@" 2>&1 | tee "$build/test-$arch.log" | sed -u "s/^/[$arch] /") &
+    (build_tests "$arch" "$@" 2>&1 | tee -a "$build/test-$arch.log" | sed -u "s/^/[$arch] /") &
     jobs+=($!)
 done
 failed=0

@@ -4,7 +4,7 @@
 # Arguments: the objdump to read them with (the x86_64 one reads both
 # builds), then one or more bin folders.
 set -u
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|setupapi|newdev|winmm|comctl32|comdlg32|ole32|oleaut32|oleacc|version|msvcrt)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|setupapi|newdev|winmm|comctl32|comdlg32|ole32|oleaut32|oleacc|version|msvcrt|ws2_32)\.dll$'
 allowed_driver='^(ntoskrnl\.exe|hal\.dll)$'
 failed=0
 checked=0

@@ -53,7 +53,18 @@ check_run() {
         programs+=($pid)
     done
     [ -s "$scratch/build/radio-screenshot.png" ] || fail "$mode: no screenshot"
-    grep -q "bash scripts/stop.sh" "$out" && grep -q "tunercard.sh pull" "$out" || fail "$mode: no word on how to go on"
+    grep -q "bash scripts/stop.sh" "$out" && grep -q "tunercard.sh pull" "$out" && grep -q "bash scripts/screenshot.sh" "$out" ||
+        fail "$mode: no word on how to go on"
+    grep -q 'title "Vantor"' "$out" || fail "$mode: the window's title not named"
+    # The X server, with the cookie that reaches it (a VM's is out of reach).
+    local reach
+    reach=$(sed -n 's/^its X server: \(DISPLAY=.*\)/\1/p' "$out")
+    case "$reach" in *XAUTHORITY=*) ;; *) fail "$mode: no DISPLAY and XAUTHORITY to reach its X server: $reach" ;; esac
+    # shellcheck disable=SC2086
+    [ -z "$reach" ] || env $reach xdpyinfo >/dev/null 2>&1 || fail "$mode: its X server cannot be reached with $reach"
+    rm -f "$scratch/build/radio-screenshot.png"
+    run_env bash "$scripts/screenshot.sh" >/dev/null 2>&1 && [ -s "$scratch/build/radio-screenshot.png" ] ||
+        fail "$mode: screenshot.sh took no screenshot"
     local server xvfb
     server=$(wineserver_of "$prefix")
     [ -n "$server" ] || fail "$mode: no wineserver for $prefix"
@@ -65,6 +76,14 @@ check_run() {
             fail "$mode: process $pid still runs after stop.sh"
     done
     [ ! -e "$scratch/build/run-mode" ] || fail "$mode: stop.sh left the mode behind"
+    # With no run going, the card's tool says so and starts no Wine; its help
+    # needs no run.
+    local said
+    said=$(run_env bash "$scripts/tunercard.sh" pull 2>&1) && fail "$mode: tunercard.sh pull succeeded with no run"
+    [ "$said" = "no run is going: start one with bash scripts/run.sh (or run.sh --i686)" ] ||
+        fail "$mode: tunercard.sh with no run said: $said"
+    [ -z "$(wineserver_of "$prefix")" ] || fail "$mode: tunercard.sh started Wine with no run going"
+    run_env bash "$scripts/tunercard.sh" --help | grep -q "^usage: tunercard COMMAND" || fail "$mode: no help"
     [ $failed -eq 0 ] && echo "ok   $mode: run, a second run refused, stop"
     return 0
 }

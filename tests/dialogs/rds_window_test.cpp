@@ -262,7 +262,9 @@ TEST_CASE_FIXTURE(RdsStory, "opening and closing many times leaves no window beh
     // rounds, three of each way of closing.
     for (int round = 0; round < 6; ++round) {
         CAPTURE(round);
-        radio->Activate();
+        // "R" opens it while the RDS button is lit, into the radio in front.
+        REQUIRE(WaitForSkin(*radio, lit, Rds, 5000));
+        REQUIRE(radio->Activate());
         radio->Tap('R');
         rds = WaitOpen();
         REQUIRE(rds);

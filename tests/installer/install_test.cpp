@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "card_log.h"
 #include "installation.h"
 #include "radio_program.h"
 #include "version.h"
@@ -19,6 +20,15 @@ namespace {
 std::string run_entry()
 {
     return RegistryString(HKEY_LOCAL_MACHINE, RunKey, "Tavolin Agent");
+}
+
+// What waits in the temporary folder itself for the restart.
+size_t pending_in_temp()
+{
+    const std::vector<std::string> pending = PendingRemovals();
+    return static_cast<size_t>(std::count_if(pending.begin(), pending.end(), [](const std::string &path) {
+        return SameFolder(path.substr(0, path.find_last_of('\\') + 1), TempPath());
+    }));
 }
 
 void check_nothing_left(const std::string &folder)
@@ -56,8 +66,9 @@ TEST_CASE_FIXTURE(CleanMachine, "a silent install into Program Files and a silen
         CHECK(SameFolder(shortcut.target, folder + "\\Tavolin.exe"));
         CHECK(SameFolder(shortcut.workingDirectory, folder));
 
-        // The agent starts at log-on.
+        // The agent starts at log-on, and the silent log says so.
         CHECK(run_entry() == "\"" + folder + "\\Agent_Tavolin.exe\"");
+        CHECK(SilentLog(SetupLog).find("The Tavolin agent starts when you next log on") != std::string::npos);
 
         // The list of installed programs shows publisher, version, size and icon.
         CHECK(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName") == "Tavolin");
@@ -65,10 +76,11 @@ TEST_CASE_FIXTURE(CleanMachine, "a silent install into Program Files and a silen
         CHECK(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayVersion") == TAVOLIN_VERSION_TEXT);
         CHECK(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayIcon") == folder + "\\Tavolin.exe,0");
         CHECK(SameFolder(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "InstallLocation"), folder));
+        // Both run it in place, so that their caller gets its exit code.
         CHECK(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString") ==
-              "\"" + folder + "\\uninstall.exe\"");
+              "\"" + folder + "\\uninstall.exe\" _?=" + folder);
         CHECK(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString") ==
-              "\"" + folder + "\\uninstall.exe\" /S");
+              "\"" + folder + "\\uninstall.exe\" /S _?=" + folder);
         // In kilobytes: the folder's files, rounded either way.
         int64_t bytes = 0;
         for (const std::string &name : FolderEntries(folder))
@@ -93,12 +105,20 @@ TEST_CASE_FIXTURE(CleanMachine, "a silent install into Program Files and a silen
         CHECK(VersionString(SetupPath(), "ProductVersion") == TAVOLIN_VERSION_TEXT);
     }
 
-    SUBCASE("a silent uninstall removes everything and keeps the settings")
+    SUBCASE("the silent uninstall command removes everything, keeps the settings and ends with 0")
     {
         settings.SetNumber("CurrentFrequency", 1003);
-        REQUIRE(Uninstall(folder) == 0);
+        const std::vector<std::string> tempFolders = TempFolders();
+        const size_t pending = pending_in_temp();
+        REQUIRE(QuietUninstall() == 0);
         check_nothing_left(folder);
         CHECK(settings.Number("CurrentFrequency") == 1003);
+        // Nothing of it stays in the temporary folder but its own file, moved
+        // there out of the folder it removed and deleted at the restart.
+        CHECK(testing::Join(TempFolders()) == testing::Join(tempFolders));
+        CAPTURE(testing::Join(PendingRemovals()));
+        CHECK(pending_in_temp() == pending + 1);
+        ClearPendingTemp();
     }
 
     SUBCASE("told to, it removes the settings too, and the user's virtualised copy")
@@ -116,7 +136,7 @@ TEST_CASE_FIXTURE(CleanMachine, "a silent install into Program Files and a silen
     }
 }
 
-TEST_CASE_FIXTURE(CleanMachine, "an uninstall leaves what the user put into the folder")
+TEST_CASE_FIXTURE(CleanMachine, "an uninstall through NSIS's copy leaves what the user put into the folder")
 {
     REQUIRE(Install() == 0);
     const std::string folder = DefaultFolder();
@@ -124,7 +144,8 @@ TEST_CASE_FIXTURE(CleanMachine, "an uninstall leaves what the user put into the 
     HANDLE file = CreateFileA(own.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     REQUIRE(file != INVALID_HANDLE_VALUE);
     CloseHandle(file);
-    REQUIRE(Uninstall(folder) == 0);
+    // Without _?=, through NSIS's copy of the uninstaller.
+    REQUIRE(UninstallThroughCopy(folder) == 0);
     CHECK(FolderEntries(folder) == std::vector<std::string>{"my stations.txt"});
     CHECK_FALSE(FileExists(ShortcutPath()));
     DeleteFileA(own.c_str());

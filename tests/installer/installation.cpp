@@ -56,26 +56,70 @@ std::string ShortcutPath()
     return special_folder(CSIDL_COMMON_PROGRAMS) + "\\Tavolin.lnk";
 }
 
-int Install(const std::string &folder)
+SetupRun Install(const std::string &folder)
 {
     // /D takes the rest of the command line, unquoted, and must come last.
     testing::ChildProcess setup(SetupPath(), folder.empty() ? "/S" : "/S /D=" + folder);
-    return setup.WaitExit(SetupTimeoutMs);
+    const int code = setup.WaitExit(SetupTimeoutMs);
+    return {code, setup.Story() + "; its log: " + SilentLog(SetupLog)};
 }
 
-int Uninstall(const std::string &folder, const std::string &arguments)
+namespace {
+
+// Runs an uninstaller's command line to the end of everything it starts; its
+// own exit code (`handedOver`: the last code of what it started instead).
+SetupRun run_uninstaller(const std::string &program, const std::string &arguments, bool handedOver)
 {
-    // The uninstaller copies itself out of the folder it removes and hands
-    // over to the copy, which does the work and gives the exit code.
-    testing::ChildProcess uninstaller(folder + "\\uninstall.exe", arguments.empty() ? "/S" : "/S " + arguments);
-    return uninstaller.WaitAll(SetupTimeoutMs);
+    testing::ChildProcess uninstaller(program, arguments);
+    int code = uninstaller.WaitAll(SetupTimeoutMs);
+    if (!handedOver && code != -1)
+        code = uninstaller.WaitExit(0);
+    return {code, uninstaller.Story() + "; its log: " + SilentLog(UninstallLog)};
+}
+
+} // namespace
+
+SetupRun Uninstall(const std::string &folder, const std::string &arguments)
+{
+    // _?= takes the rest of the command line and must come last.
+    return run_uninstaller(folder + "\\uninstall.exe",
+                           (arguments.empty() ? "/S" : "/S " + arguments) + " _?=" + folder, false);
+}
+
+SetupRun UninstallThroughCopy(const std::string &folder)
+{
+    return run_uninstaller(folder + "\\uninstall.exe", "/S", true);
+}
+
+SetupRun QuietUninstall()
+{
+    // "program" arguments
+    const std::string command = RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, "QuietUninstallString");
+    const size_t end = command.find('"', 1);
+    if (command.empty() || command[0] != '"' || end == std::string::npos)
+        return {-1, "no quoted program in the QuietUninstallString \"" + command + "\""};
+    return run_uninstaller(command.substr(1, end - 1), command.substr(std::min(end + 2, command.size())), false);
+}
+
+std::string TempPath()
+{
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return folder;
+}
+
+std::vector<std::string> TempFolders()
+{
+    std::vector<std::string> folders;
+    for (const std::string &name : FolderEntries(TempPath()))
+        if (GetFileAttributesA((TempPath() + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(name);
+    return folders;
 }
 
 std::string SilentLog(const char *name)
 {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return ReadFile(std::string(folder) + name);
+    return ReadFile(TempPath() + name);
 }
 
 bool FileExists(const std::string &path)
@@ -306,6 +350,15 @@ void ForgetPendingRemovals(const std::string &folder)
         RegSetValueExA(key, PendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE *>(kept.c_str()),
                        static_cast<DWORD>(kept.size() + 1));
     RegCloseKey(key);
+}
+
+void ClearPendingTemp()
+{
+    const std::string temp = lower(TempPath());
+    for (const std::string &path : PendingRemovals())
+        if (lower(path).compare(0, temp.size(), temp) == 0)
+            DeleteFileA(path.c_str());
+    ForgetPendingRemovals(TempPath());
 }
 
 HWND AgentWindow()

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,42 @@ std::string SetupPath();
 std::string DefaultFolder();
 std::string ShortcutPath();
 
-// Runs the installer silently (into `folder` with /D when given) to its
-// end; its exit code, or -1.
-int Install(const std::string &folder = std::string());
-// Runs the folder's uninstaller silently with `arguments` and waits for it
-// and the copy of itself it hands over to; the copy's exit code, or -1.
-int Uninstall(const std::string &folder, const std::string &arguments = std::string());
+// How a silent run ended: its exit code (-1 when there is none) and, for a
+// failed check's message, what became of the process: the step that failed
+// and why, or how long it ran and how it ended.
+struct SetupRun {
+    int code;
+    std::string story;
+};
+inline bool operator==(const SetupRun &run, int code)
+{
+    return run.code == code;
+}
+inline std::ostream &operator<<(std::ostream &out, const SetupRun &run)
+{
+    return out << run.code << " (" << run.story << ")";
+}
+
+// Runs the installer silently (into `folder` with /D when given) to its end.
+SetupRun Install(const std::string &folder = std::string());
+// Runs the folder's uninstaller silently with `arguments`, in place (_?=, as
+// the registry's uninstall strings run it), to its end.
+SetupRun Uninstall(const std::string &folder, const std::string &arguments = std::string());
+// The same without _?=: NSIS copies the uninstaller into the temporary
+// folder and hands over to the copy; waits for both; the copy's exit code.
+SetupRun UninstallThroughCopy(const std::string &folder);
+// Runs the silent uninstall command the list of installed programs keeps, as
+// a caller does: the exit code of the process it starts, once that process
+// and whatever it started have ended.
+SetupRun QuietUninstall();
 // What the last silent run wrote to its log in the temporary folder.
 constexpr char SetupLog[] = "TavolinSetup.log";
 constexpr char UninstallLog[] = "TavolinUninstall.log";
 std::string SilentLog(const char *name);
+// The user's temporary folder (with its closing backslash), and the folders
+// in it.
+std::string TempPath();
+std::vector<std::string> TempFolders();
 
 bool FileExists(const std::string &path);
 std::string ReadFile(const std::string &path);
@@ -79,6 +106,9 @@ std::string ParentProgram(DWORD processId);
 // (PendingFileRenameOperations), and taking back those under `folder`.
 std::vector<std::string> PendingRemovals();
 void ForgetPendingRemovals(const std::string &folder);
+// Deletes what waits in the temporary folder for the restart (an uninstaller
+// run in place moves itself there) and takes it off the list.
+void ClearPendingTemp();
 
 // What every story starts and ends with: no agent, no radio and no
 // installation left in the prefix.

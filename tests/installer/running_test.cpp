@@ -171,8 +171,12 @@ TEST_CASE_FIXTURE(InstalledStory, "a radio that does not end: the reinstall chan
     CHECK(radio.Running());
 
     // The uninstall removes everything it can, leaves the radio's program
-    // to the restart and says so; nothing is left without an uninstaller.
-    CHECK(Uninstall(folder) == 3010);
+    // to the restart and says so, also to whoever ran the registry's silent
+    // uninstall command; nothing is left without an uninstaller, and nothing
+    // in a folder of the temporary folder.
+    const std::vector<std::string> tempFolders = TempFolders();
+    CHECK(QuietUninstall() == 3010);
+    CHECK(testing::Join(TempFolders()) == testing::Join(tempFolders));
     check_logged(UninstallLog,
                  {"The radio did not end within 10 seconds.", "Files still in use are removed when Windows restarts."});
     CHECK(FolderEntries(folder) == std::vector<std::string>{"Tavolin.exe"});
@@ -191,4 +195,5 @@ TEST_CASE_FIXTURE(InstalledStory, "a radio that does not end: the reinstall chan
     DeleteFileA((folder + "\\Tavolin.exe").c_str());
     RemoveDirectoryA(folder.c_str());
     ForgetPendingRemovals(folder);
+    ClearPendingTemp();
 }

@@ -3,6 +3,8 @@
 // power button, P, Exit, the close box and the end of the session.
 #include <doctest.h>
 
+#include <functional>
+
 #include "radio_story.h"
 
 using namespace radio_test;
@@ -23,6 +25,20 @@ void change_volume(RadioStory &story, RadioProgram &radio)
 }
 
 const std::vector<std::string> Shutdown = {"set_mute(1)", "stop_rds()", "set_power(0)"};
+
+// Waits as testing::WaitUntil does, answering this thread's window's
+// messages meanwhile (activation is sent to the window that loses it).
+bool pump_until(const std::function<bool()> &condition, DWORD timeoutMs = 5000)
+{
+    return testing::WaitUntil(
+        [&] {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+            return condition();
+        },
+        timeoutMs);
+}
 
 std::vector<std::string> last_commands(RadioStory &story, size_t count)
 {
@@ -183,6 +199,44 @@ TEST_CASE_FIXTURE(RadioStory, "hiding in the notification area")
         CHECK(settings.Numbers("WindowPos") == std::vector<int32_t>{WindowLeft, WindowTop});
         CHECK(last_commands(*this, 3) == Shutdown);
     }
+}
+
+// The icon's menu keeps the notification area's manners: the radio comes to
+// the front before the menu opens, so that Escape and a click anywhere else
+// close it, and nothing is chosen on the way.
+TEST_CASE_FIXTURE(RadioStory, "the icon's menu closes with Escape and with a click elsewhere")
+{
+    RadioProgram radio;
+    StartActive(radio);
+    radio.Tap('Z');
+    REQUIRE(testing::WaitUntil([&] { return !IsWindowVisible(radio.Window()); }));
+    // Another program's window in front, as when the icon is right-clicked.
+    HWND other = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "another program", WS_POPUP | WS_VISIBLE, 600, 600, 200,
+                                 100, nullptr, nullptr, nullptr, nullptr);
+    REQUIRE(other);
+    SetForegroundWindow(other);
+    REQUIRE(pump_until([&] { return GetForegroundWindow() == other; }));
+
+    const std::function<void(const RECT &)> closers[] = {
+        [&](const RECT &) { radio.Tap(VK_ESCAPE); },
+        [&](const RECT &menu) { radio.ClickScreen({menu.left - 100, menu.top - 100}); },
+    };
+    for (const auto &close : closers) {
+        radio.MoveTo(500, 500);
+        PostMessageA(radio.Window(), TrayCallback, TrayIconId, WM_RBUTTONUP);
+        HWND popup = nullptr;
+        REQUIRE(pump_until([&] { return (popup = testing::FindProcessWindow(radio.ProcessId(), "#32768")); }));
+        CHECK(GetForegroundWindow() == radio.Window());
+        RECT menu = {};
+        GetWindowRect(popup, &menu);
+        close(menu);
+        CHECK(pump_until([&] { return testing::FindProcessWindow(radio.ProcessId(), "#32768") == nullptr; }));
+        radio.Settle();
+        CHECK_FALSE(IsWindowVisible(radio.Window()));
+        CHECK(testing::CountProcessWindows(radio.ProcessId()).visible == 0);
+        CHECK(radio.Running());
+    }
+    DestroyWindow(other);
 }
 
 TEST_CASE_FIXTURE(RadioStory, "a few actions, kept as a picture of the window")

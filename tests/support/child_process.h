@@ -1,7 +1,8 @@
 // A program started by a test and the processes it starts in turn. The
 // child runs in a job object of its own, so the test learns of every
 // process it creates (a program started and ended within a moment included)
-// and can ask each one's exit code.
+// and can ask each one's exit code. When a start or a wait goes wrong,
+// Story() says which step it was and why.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +28,9 @@ public:
     bool Running() const;
     // The exit code, or -1 when it has not ended in time.
     int WaitExit(DWORD timeoutMs = 10000);
+    // What became of it so far, for a failure's message: the step that
+    // failed with the system's error, or how long it ran and how it ended.
+    std::string Story() const;
     // The ids of the processes it and they started so far, oldest first.
     std::vector<DWORD> Descendants();
     // Waits until it and every process it started have ended: the exit code
@@ -39,6 +43,13 @@ public:
     void LetGo() { keep = true; }
 
 private:
+    bool Start(const std::string &arguments, const std::string &currentDirectory);
+    // Notes the step that failed with the last error; false.
+    bool Fail(const char *step);
+
+    std::string programPath;
+    std::string failure;
+    DWORD startTick = 0;
     bool started = false;
     bool keep = false;
     HANDLE job = nullptr;

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Appends the software receiver's figures to the benchmark table.
+
+  bench_receiver.py FIGURES OUTPUT
+
+FIGURES holds sdr_bench's lines "figure: KIND BUILD | field | field ...";
+each kind becomes a table with one row per line. Missing figures leave a
+note instead of a table; nothing here fails on a figure's value.
+"""
+import sys
+
+HEADERS = {
+    "receiver": ("Build", "Station", "Share of one core", "From the tune to", "Private bytes", "Counters"),
+    "rds": ("Build", "Carrier to noise", "Name after", "RadioText after", "RDS level", "Wrong texts"),
+}
+TITLES = {
+    "receiver": "The receiver playing the demonstration band in real time (its own two threads)",
+    "rds": "RDS through the whole chain, 30 s of generated signal at each carrier-to-noise ratio",
+}
+
+
+def main():
+    figures, output = sys.argv[1], sys.argv[2]
+    rows = {}
+    try:
+        with open(figures) as lines:
+            for line in lines:
+                fields = [field.strip() for field in line[len("figure:"):].split("|")]
+                kind, build = fields[0].split(" ", 1)
+                rows.setdefault(kind, []).append([build] + fields[1:])
+    except FileNotFoundError:
+        pass
+    text = ["", "## The software receiver", ""]
+    if not rows:
+        text.append("The receiver's measurement did not run.")
+    for kind, title in TITLES.items():
+        if kind not in rows:
+            continue
+        text += ["### " + title, "", "| " + " | ".join(HEADERS[kind]) + " |",
+                 "|" + "---|" * len(HEADERS[kind])]
+        text += ["| " + " | ".join(row) + " |" for row in rows[kind]]
+        text.append("")
+    text += ["No side-by-side rows with GNU Radio's wideband FM receiver and gr-rds: "
+             "this measurement does not run them yet (Debian's gnuradio and gr-rds packages "
+             "are not among what the project installs).", ""]
+    with open(output, "a") as table:
+        table.write("\n".join(text) + "\n")
+
+
+if __name__ == "__main__":
+    main()

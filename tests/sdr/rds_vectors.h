@@ -1,0 +1,176 @@
+// RDS test vectors written from the RDS standard's own definitions (IEC
+// 62106), not from the receiver or the test kit's encoder, grouped by layer:
+// blocks from the standard's parity-check matrix, bit streams for block
+// synchronisation, and groups recorded from real stations with the texts a
+// listener must get.
+//
+// The recorded groups and bit streams come from the test suite of redsea
+// (windytan/redsea, test/components-hex.cc and test/components-bits.cc, MIT
+// licence, copyright Oona Räisänen); they are data only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rds_vectors {
+
+// ---- Blocks ---------------------------------------------------------------
+
+// The standard's parity-check matrix H (26 rows of 10 bits, Annex B): a
+// received block's syndrome is the sum of the rows of its set bits, the
+// block's first (most significant) bit first.
+constexpr uint16_t ParityCheck[26] = {
+    0x200, 0x100, 0x080, 0x040, 0x020, 0x010, 0x008, 0x004, 0x002, 0x001, 0x2DC, 0x16E, 0x0B7,
+    0x287, 0x39F, 0x313, 0x355, 0x376, 0x1BB, 0x201, 0x3DC, 0x1EE, 0x0F7, 0x2A7, 0x38F, 0x31B,
+};
+
+struct Offset {
+    const char *name;
+    uint16_t word;     // added to the checkword
+    uint16_t syndrome; // what H gives for a block without errors
+};
+// A, B, C, C', D.
+constexpr Offset Offsets[5] = {
+    {"A", 0x0FC, 0x3D8}, {"B", 0x198, 0x3D4}, {"C", 0x168, 0x25C}, {"C'", 0x350, 0x3CC}, {"D", 0x1B4, 0x258},
+};
+enum { A, B, C, CPrime, D };
+
+inline uint16_t standard_syndrome(uint32_t block)
+{
+    uint16_t syndrome = 0;
+    for (int row = 0; row < 26; ++row)
+        if (block >> (25 - row) & 1)
+            syndrome ^= ParityCheck[row];
+    return syndrome;
+}
+
+// The block for 16 data bits: the 10 check bits that give the offset's
+// syndrome under H, found by trying each.
+inline uint32_t standard_block(uint16_t data, int offset)
+{
+    for (uint32_t check = 0; check < 1024; ++check) {
+        const uint32_t block = static_cast<uint32_t>(data) << 10 | check;
+        if (standard_syndrome(block) == Offsets[offset].syndrome)
+            return block;
+    }
+    return 0;
+}
+
+// ---- Bit streams (data bits, after differential decoding) -----------------
+
+// Vikerraadio (Estonia): block sync from mid-stream, PI 0x22E1 three times.
+constexpr const char *VikerraadioBits = "001"
+                                        "1110110110111010011100010101001000010100001110000010"
+                                        "0010001011100001011100110000100101100000111100111110"
+                                        "0010000001100101101101001101101001001000000110111110"
+                                        "0010001011100001011100110000000101100010010011100000"
+                                        "1010011010110011111010010101010011010011000101010101"
+                                        "0010001011100001011100110000100101100001001010101000"
+                                        "0111001101100001010000011001100001000011010111000111"
+                                        "001000";
+constexpr uint16_t VikerraadioPi = 0x22E1;
+
+// Noise that looks like two repeats of PI 0x40AF: it must not sync.
+constexpr const char *PhantomBits = "1100001001000011110110110010101010011101101100110001010011111011"
+                                    "1110001001000001100101000011111110101011001100100011010111001100"
+                                    "0100010001001110001101001001000000011011001010100000001011110001"
+                                    "1100110001010011000010111010101000101000001001000101100110000110"
+                                    "0001000000101011111000100001000110111101011000010110000010011101"
+                                    "0010111010001101001010011011100100000011000101010000101100101010"
+                                    "0100100110000101110000010101101011011100000100100010010010110100"
+                                    "0001010010100010010100000010101101100010011100001000101111110011"
+                                    "0001001000100100111110100000100110110011110110000111010100000000";
+
+// ---- Groups (blocks A, B, C, D as 16-bit words) ---------------------------
+
+struct Group {
+    uint16_t a, b, c, d;
+};
+
+// 0A, YLE X3M (Finland): the name "YLE X3M " in segments 0..3.
+constexpr Group YleX3m[] = {
+    {0x6204, 0x0130, 0x966B, 0x594C},
+    {0x6204, 0x0131, 0x93CD, 0x4520},
+    {0x6204, 0x0132, 0xE472, 0x5833},
+    {0x6204, 0x0137, 0x966B, 0x4D20},
+};
+
+// 0B, Radio Krka (Slovenia): "  KRKA  "; block C (offset C') came empty in the recording.
+constexpr Group KrkaName[] = {
+    {0x9423, 0x0800, 0x0000, 0x2020},
+    {0x9423, 0x0801, 0x0000, 0x4B52},
+    {0x9423, 0x0802, 0x0000, 0x4B41},
+    {0x9423, 0x0807, 0x0000, 0x2020},
+};
+
+// 2A ended by 0x0D: "JACK 96.9", complete with the third group.
+constexpr Group Jack969[] = {
+    {0xC954, 0x24F0, 0x4A41, 0x434B},
+    {0xC954, 0x24F1, 0x2039, 0x362E},
+    {0xC954, 0x24F2, 0x390D, 0x0000},
+};
+
+// 2A padded with spaces to 64 characters: "FANCY - Bolero", complete with the sixteenth group.
+constexpr Group FancyBolero[] = {
+    {0xA959, 0x2410, 0x4641, 0x4E43}, {0xA959, 0x2411, 0x5920, 0x2D20}, {0xA959, 0x2412, 0x426F, 0x6C65},
+    {0xA959, 0x2413, 0x726F, 0x2020}, {0xA959, 0x2414, 0x2020, 0x2020}, {0xA959, 0x2415, 0x2020, 0x2020},
+    {0xA959, 0x2416, 0x2020, 0x2020}, {0xA959, 0x2417, 0x2020, 0x2020}, {0xA959, 0x2418, 0x2020, 0x2020},
+    {0xA959, 0x2419, 0x2020, 0x2020}, {0xA959, 0x241A, 0x2020, 0x2020}, {0xA959, 0x241B, 0x2020, 0x2020},
+    {0xA959, 0x241C, 0x2020, 0x2020}, {0xA959, 0x241D, 0x2020, 0x2020}, {0xA959, 0x241E, 0x2020, 0x2020},
+    {0xA959, 0x241F, 0x2020, 0x2020},
+};
+
+// 2B padded to 32 characters: "PRIJETNO POSLUSANJE RADIA KRKA" (block C empty as recorded).
+constexpr Group KrkaText[] = {
+    {0x9423, 0x2800, 0x0000, 0x5052}, {0x9423, 0x2801, 0x0000, 0x494A}, {0x9423, 0x2802, 0x0000, 0x4554},
+    {0x9423, 0x2803, 0x0000, 0x4E4F}, {0x9423, 0x2804, 0x0000, 0x2050}, {0x9423, 0x2805, 0x0000, 0x4F53},
+    {0x9423, 0x2806, 0x0000, 0x4C55}, {0x9423, 0x2807, 0x0000, 0x5341}, {0x9423, 0x2808, 0x0000, 0x4E4A},
+    {0x9423, 0x2809, 0x0000, 0x4520}, {0x9423, 0x280A, 0x0000, 0x5241}, {0x9423, 0x280B, 0x0000, 0x4449},
+    {0x9423, 0x280C, 0x0000, 0x4120}, {0x9423, 0x280D, 0x0000, 0x4B52}, {0x9423, 0x280E, 0x0000, 0x4B41},
+    {0x9423, 0x280F, 0x0000, 0x2020},
+};
+
+// 2A ended by 0x0D and then padded: "Superstars & Superhits", complete with the sixth group.
+constexpr Group Superstars[] = {
+    {0xA3E0, 0x2550, 0x5375, 0x7065}, {0xA3E0, 0x2551, 0x7273, 0x7461}, {0xA3E0, 0x2552, 0x7273, 0x2026},
+    {0xA3E0, 0x2553, 0x2053, 0x7570}, {0xA3E0, 0x2554, 0x6572, 0x6869}, {0xA3E0, 0x2555, 0x7473, 0x0D20},
+    {0xA3E0, 0x2556, 0x2020, 0x2020}, {0xA3E0, 0x2557, 0x2020, 0x2020}, {0xA3E0, 0x2558, 0x2020, 0x2020},
+    {0xA3E0, 0x2559, 0x2020, 0x2020}, {0xA3E0, 0x255A, 0x2020, 0x2020}, {0xA3E0, 0x255B, 0x2020, 0x2020},
+    {0xA3E0, 0x255C, 0x2020, 0x2020}, {0xA3E0, 0x255D, 0x2020, 0x2020}, {0xA3E0, 0x255E, 0x2020, 0x2020},
+    {0xA3E0, 0x255F, 0x2020, 0x2020},
+};
+
+// Two texts with the A/B flag flipped between them: "GIRLS' GENERATION -
+// Run devil run" complete with the ninth group, "Papananaaman K-pop-show"
+// with the fifteenth.
+constexpr Group MessageChanges[] = {
+    {0x6202, 0x2150, 0x4749, 0x524C}, {0x6202, 0x2151, 0x5327, 0x2047}, {0x6202, 0x2152, 0x454E, 0x4552},
+    {0x6202, 0x2153, 0x4154, 0x494F}, {0x6202, 0x2154, 0x4E20, 0x2D20}, {0x6202, 0x2155, 0x5275, 0x6E20},
+    {0x6202, 0x2156, 0x6465, 0x7669}, {0x6202, 0x2157, 0x6C20, 0x7275}, {0x6202, 0x2158, 0x6E0D, 0x2020},
+    {0x6202, 0x2140, 0x5061, 0x7061}, {0x6202, 0x2141, 0x6E61, 0x6E61}, {0x6202, 0x2142, 0x616D, 0x616E},
+    {0x6202, 0x2143, 0x204B, 0x2D70}, {0x6202, 0x2144, 0x6F70, 0x2D73}, {0x6202, 0x2145, 0x686F, 0x770D},
+};
+
+// A full 64-character text sent twice: two receptions.
+constexpr Group RadioNova[] = {
+    {0x6209, 0x2540, 0x5261, 0x6469}, {0x6209, 0x2541, 0x6F20, 0x4E6F}, {0x6209, 0x2542, 0x7661, 0x2070},
+    {0x6209, 0x2543, 0x6172, 0x6173}, {0x6209, 0x2544, 0x2073, 0x656B}, {0x6209, 0x2545, 0x6F69, 0x7475},
+    {0x6209, 0x2546, 0x7320, 0x6B6C}, {0x6209, 0x2547, 0x6173, 0x7369}, {0x6209, 0x2548, 0x6B6F, 0x6974},
+    {0x6209, 0x2549, 0x6120, 0x6A61}, {0x6209, 0x254A, 0x2074, 0x7979}, {0x6209, 0x254B, 0x6C69, 0x6B6B},
+    {0x6209, 0x254C, 0x6169, 0x6D70}, {0x6209, 0x254D, 0x6961, 0x2075}, {0x6209, 0x254E, 0x7574, 0x7575},
+    {0x6209, 0x254F, 0x6B73, 0x6961},
+};
+constexpr const char *RadioNovaText = "Radio Nova paras sekoitus klassikoita ja tyylikkaimpia uutuuksia";
+
+// A letter from the RDS table beyond ASCII (0x91, a with diaeresis), padded:
+// "Vega Kväll" ("Vega Kv\xE4ll" in Windows-1252).
+constexpr Group VegaKvall[] = {
+    {0x6205, 0x2440, 0x5665, 0x6761}, {0x6205, 0x2441, 0x204B, 0x7691}, {0x6205, 0x2442, 0x6C6C, 0x2020},
+    {0x6205, 0x2443, 0x2020, 0x2020}, {0x6205, 0x2444, 0x2020, 0x2020}, {0x6205, 0x2445, 0x2020, 0x2020},
+    {0x6205, 0x2446, 0x2020, 0x2020}, {0x6205, 0x2447, 0x2020, 0x2020}, {0x6205, 0x2448, 0x2020, 0x2020},
+    {0x6205, 0x2449, 0x2020, 0x2020}, {0x6205, 0x244A, 0x2020, 0x2020}, {0x6205, 0x244B, 0x2020, 0x2020},
+    {0x6205, 0x244C, 0x2020, 0x2020}, {0x6205, 0x244D, 0x2020, 0x2020}, {0x6205, 0x244E, 0x2020, 0x2020},
+    {0x6205, 0x244F, 0x2020, 0x2020},
+};
+
+} // namespace rds_vectors
