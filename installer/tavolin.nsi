@@ -202,6 +202,7 @@ FunctionEnd
 !macro FILES action
     ${action} "Tavolin.exe"
     ${action} "Agent_Tavolin.exe"
+    ${action} "TavolinReceiver.dll"
     ${action} "BK_U.bmp"
     ${action} "BK_P.bmp"
     ${action} "BK_E.bmp"

@@ -36,8 +36,9 @@ std::string special_folder(int csidl)
 
 const std::vector<std::string> &ShippedFiles()
 {
-    static const std::vector<std::string> files = {"Tavolin.exe", "Agent_Tavolin.exe", "BK_U.bmp",
-                                                   "BK_P.bmp",    "BK_E.bmp",          "Default.wav"};
+    static const std::vector<std::string> files = {"Tavolin.exe", "Agent_Tavolin.exe", "TavolinReceiver.dll",
+                                                   "BK_U.bmp",    "BK_P.bmp",          "BK_E.bmp",
+                                                   "Default.wav"};
     return files;
 }
 
