@@ -161,7 +161,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 // Takes the source the settings name; TRUE and the channel filled in when
 // it is an rtl_tcp server the receiver could start for.
-extern "C" __declspec(dllexport) BOOL WINAPI ReceiverConfigure(HKEY key, TunerChannel *channel)
+extern "C" BOOL WINAPI ReceiverConfigure(HKEY key, TunerChannel *channel)
 {
     SourceSetting setting;
     load_source_setting(key, setting);
@@ -181,7 +181,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI ReceiverConfigure(HKEY key, TunerCh
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) BOOL WINAPI ReceiverSourceDialog(HWND owner, HKEY key)
+extern "C" BOOL WINAPI ReceiverSourceDialog(HWND owner, HKEY key)
 {
     return run_source_dialog(library, owner, key);
 }

@@ -1,0 +1,96 @@
+// The radio with an rtl_tcp server for its signal source: the kit's server
+// serves the demonstration band from this process, the real radio finds the
+// receiver's library beside it and drives it through its own window. What
+// is checked is what the server is told, what the window shows, and that
+// the virtual card, inserted all along, hears nothing.
+#include <doctest.h>
+
+#include <string>
+#include <vector>
+
+#include "demo_band.h"
+#include "radio_story.h"
+#include "rtl_tcp_server.h"
+
+using namespace radio_test;
+using testing::RadioProgram;
+using testing::WaitUntil;
+
+namespace {
+
+constexpr uint8_t SetFrequency = 0x01;
+
+std::vector<uint8_t> text_value(const std::string &text)
+{
+    return std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
+}
+
+// The RDS window's text once it holds `wanted`, or what it held last.
+std::string await_rds_text(HWND rdsWindow, const char *wanted, DWORD timeoutMs)
+{
+    std::string text;
+    WaitUntil(
+        [&] {
+            text = testing::WindowText(GetDlgItem(rdsWindow, RdsTextControl));
+            return text.find(wanted) != std::string::npos;
+        },
+        timeoutMs);
+    return text;
+}
+
+} // namespace
+
+TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with its name, a search, a lost server")
+{
+    sdrkit::BandGenerator band;
+    sdrkit::add_demo_stations(band);
+    sdrkit::RtlTcpServer server(&band);
+    REQUIRE(server.Start(0));
+    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())));
+    settings.SetNumber("CurrentFrequency", 913);
+    settings.SetNumber("AutoSearch", 1);
+
+    RadioProgram radio;
+    REQUIRE(radio.Window());
+    // The dongle listens 300 kHz above the stored station.
+    REQUIRE(server.WaitForCommand(SetFrequency, 91600000, 10000));
+    CHECK(WaitForSkin(radio, lit, StereoLamp, 10000));
+    HWND rds = OpenRdsWindow(radio);
+    REQUIRE(rds);
+    // The window shows text once 300 characters have come: about a dozen
+    // receptions of the name and the RadioText.
+    const std::string first = await_rds_text(rds, "CLASSIC", 30000);
+    CHECK_MESSAGE(first.find("CLASSIC") != std::string::npos, first);
+
+    // A search up stops on the next station, a mono one: the lamp goes out, its name comes.
+    const POINT up = Middle(TuneUp);
+    radio.Click(up.x, up.y);
+    CHECK(server.WaitForCommand(SetFrequency, 96100000, 20000));
+    CHECK(WaitForSkin(radio, normal, StereoLamp, 5000));
+    const std::string second = await_rds_text(rds, "NEWS 958", 10000);
+    CHECK_MESSAGE(second.find("NEWS 958") != std::string::npos, second);
+
+    // The server drops the radio: it comes back by itself to the same station.
+    const size_t commandsBefore = server.Commands().size();
+    server.DropClient();
+    CHECK(server.WaitForClients(2, 5000));
+    CHECK(server.WaitForCommand(SetFrequency, 96100000, 8000, commandsBefore));
+
+    // The card, inserted all along, was never told anything.
+    CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
+    REQUIRE(radio.Close());
+    CHECK(settings.Number("CurrentFrequency") == 958);
+}
+
+TEST_CASE_FIXTURE(RadioStory, "a signal source that names no server is the card, and is stored so")
+{
+    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:"));
+    settings.SetNumber("CurrentFrequency", 913);
+    RadioProgram radio;
+    REQUIRE(radio.Window());
+    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 913, 1).size() == 1);
+    REQUIRE(radio.Close());
+    const testing::RegistryValue source = settings.Get("SignalSource");
+    CHECK(source.present);
+    CHECK((source.data.empty() || source.data[0] == 0));
+}
