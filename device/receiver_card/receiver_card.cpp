@@ -67,9 +67,15 @@ HANDLE WINAPI receiver_open()
     return receiver.LinkUp() ? Card : nullptr;
 }
 
+// Closed (the radio chose the card, or it lets a lost server go before
+// trying again): no sound, and the one-client server is free.
 BOOL WINAPI receiver_close(HANDLE handle)
 {
-    return handle == Card ? TRUE : refuse(ERROR_INVALID_HANDLE);
+    if (handle != Card)
+        return refuse(ERROR_INVALID_HANDLE);
+    receiver.SetPlaying(false);
+    receiver.SetLinked(false);
+    return TRUE;
 }
 
 BOOL WINAPI receiver_request(HANDLE handle, DWORD code, LPVOID input, DWORD inputSize, LPVOID output,

@@ -297,12 +297,13 @@ TEST_CASE_FIXTURE(RadioStory, "the dialog opens centred on the cursor, 100 pixel
         PostMessageA(radio.Window(), WM_USER + 1, 1, WM_RBUTTONUP);
         HWND menu = nullptr;
         REQUIRE(testing::WaitUntil([&] { return (menu = testing::FindProcessWindow(radio.ProcessId(), "#32768")); }));
-        // The menu hangs left of and above the cursor; "Setting..." is its first item.
+        // The menu hangs left of and above the cursor; "Setting..." is the
+        // first of its seven items: the middle of that one.
         RECT rect = {};
         GetWindowRect(menu, &rect);
         CHECK(rect.right == AwayFromRadio.x);
         CHECK(rect.bottom == AwayFromRadio.y);
-        radio.ClickScreen({rect.left + 20, rect.top + 3 + (rect.bottom - rect.top - 6) / 6});
+        radio.ClickScreen({rect.left + 20, rect.top + 3 + (rect.bottom - rect.top - 6) / 14});
         HWND dialog = WaitForDialog(radio, "Settings");
         REQUIRE(dialog);
         CHECK_FALSE(IsWindowVisible(radio.Window()));

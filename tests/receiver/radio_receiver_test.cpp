@@ -94,3 +94,42 @@ TEST_CASE_FIXTURE(RadioStory, "a signal source that names no server is the card,
     CHECK(source.present);
     CHECK((source.data.empty() || source.data[0] == 0));
 }
+
+TEST_CASE_FIXTURE(RadioStory, "the Signal Source dialog switches to a server and back to the card")
+{
+    sdrkit::BandGenerator band;
+    sdrkit::add_demo_stations(band);
+    sdrkit::RtlTcpServer server(&band);
+    REQUIRE(server.Start(0));
+    settings.SetNumber("CurrentFrequency", 985);
+    RadioProgram radio;
+    REQUIRE(radio.Window());
+    REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() == 1);
+
+    // Option menu, "Signal Source...": the dialog, filled in and confirmed.
+    const auto choose = [&](int source, const std::string &port) {
+        PostMessageA(radio.Window(), WM_COMMAND, 32773, 0);
+        HWND dialog = nullptr;
+        REQUIRE(WaitUntil([&] { return (dialog = testing::FindProcessDialog(radio.ProcessId(), "Signal Source")); }));
+        SendMessageA(GetDlgItem(dialog, source), BM_CLICK, 0, 0);
+        if (!port.empty()) {
+            SetDlgItemTextA(dialog, 1003, "127.0.0.1");
+            SetDlgItemTextA(dialog, 1004, port.c_str());
+        }
+        PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        CHECK(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
+    };
+    const size_t cardBefore = Commands().size();
+    choose(1002, std::to_string(server.Port()));
+    CHECK(server.WaitForCommand(SetFrequency, 98800000, 10000));
+    const testing::RegistryValue stored = settings.Get("SignalSource");
+    CHECK(std::string(stored.data.begin(), stored.data.end()).find("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())) == 0);
+
+    // Back to the card: the server is let go, the card tuned again.
+    card.ClearLog();
+    choose(1001, "");
+    CHECK(server.WaitForNoClient(5000));
+    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() == 1);
+    CHECK(cardBefore > 0);
+    REQUIRE(radio.Close());
+}
