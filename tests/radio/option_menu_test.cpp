@@ -78,16 +78,22 @@ int checked_choice(RadioProgram &radio, const char *picture = nullptr)
 {
     HWND submenu = open_sleep_menu(radio);
     REQUIRE(submenu);
-    const testing::ClientShot shot(submenu);
+    // The submenu is visible a moment before it is painted: look until one
+    // row shows a mark (a menu with none, or two, fails once the time is up).
     std::vector<int> marked;
-    for (int row = 0, height = shot.height / 5; row < 5; ++row) {
-        int marks = 0;
-        for (int y = row * height + 2; y < (row + 1) * height - 2; ++y)
-            for (int x = 4; x < 15; ++x)
-                marks += shot.At(x, y) != shot.At(16, y) ? 1 : 0;
-        if (marks > 4)
-            marked.push_back(row);
-    }
+    testing::WaitUntil([&] {
+        const testing::ClientShot shot(submenu);
+        marked.clear();
+        for (int row = 0, height = shot.height / 5; row < 5; ++row) {
+            int marks = 0;
+            for (int y = row * height + 2; y < (row + 1) * height - 2; ++y)
+                for (int x = 4; x < 15; ++x)
+                    marks += shot.At(x, y) != shot.At(16, y) ? 1 : 0;
+            if (marks > 4)
+                marked.push_back(row);
+        }
+        return marked.size() == 1;
+    }, 2000);
     if (picture) { // the README's picture is the window's rectangle of this screen
         const std::string path = testing::BinDirectory() + "\\" + picture;
         CHECK(testing::ClientShot(GetDesktopWindow()).Save(path));

@@ -88,7 +88,8 @@ TEST_CASE_FIXTURE(RadioStory, "a signal source that names no server is the card,
     settings.SetNumber("CurrentFrequency", 913);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 913, 1).size() == 1);
+    // The card is tuned (at start and again by the first watch tick).
+    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 913, 1).size() >= 1);
     REQUIRE(radio.Close());
     const testing::RegistryValue source = settings.Get("SignalSource");
     CHECK(source.present);
@@ -104,7 +105,7 @@ TEST_CASE_FIXTURE(RadioStory, "the Signal Source dialog switches to a server and
     settings.SetNumber("CurrentFrequency", 985);
     RadioProgram radio;
     REQUIRE(radio.Window());
-    REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() == 1);
+    REQUIRE(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() >= 1);
 
     // Option menu, "Signal Source...": the dialog, filled in and confirmed.
     const auto choose = [&](int source, const std::string &port) {
@@ -129,7 +130,7 @@ TEST_CASE_FIXTURE(RadioStory, "the Signal Source dialog switches to a server and
     card.ClearLog();
     choose(1001, "");
     CHECK(server.WaitForNoClient(5000));
-    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() == 1);
+    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 985, 1).size() >= 1);
     CHECK(cardBefore > 0);
     REQUIRE(radio.Close());
 }
