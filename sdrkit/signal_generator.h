@@ -18,8 +18,11 @@
 namespace sdrkit {
 
 // One side of a station's programme. `amplitude` is the part of full
-// modulation (1.0 = 100 %): a tone's peak, or noise's RMS (a noise-like
-// programme of many tones up to 15 kHz).
+// modulation (1.0 = 100 %) before the pre-emphasis: a tone's peak, or
+// noise's RMS (a noise-like programme of many tones up to 15 kHz). A noise
+// programme loud enough for its pre-emphasised peak to pass full modulation
+// is turned down until it just fits, as a broadcaster's limiter keeps a
+// station within 75 kHz; a tone is sent as asked.
 struct AudioSpec {
     float toneHz = 0;
     float amplitude = 0;
