@@ -424,7 +424,7 @@ TEST_CASE("neighbours 200 kHz away, much stronger, leave the station clean")
         radio.Apply();
         radio.Play(1.0);
         const double sinad = radio.Sinad(0, 1000);
-        MESSAGE("signal to noise beside neighbours with " << each.name << ": " << sinad << " dB");
+        MESSAGE("signal to noise beside neighbours with " << std::string(each.name) << ": " << sinad << " dB");
         CHECK(sinad >= 50);
     }
 }
@@ -458,7 +458,8 @@ TEST_CASE("the test kit's stations keep within 75 kHz whatever their programme")
             power += hz * hz;
         }
         const double rms = std::sqrt(power / static_cast<double>(pairs));
-        MESSAGE(preemphasis * 1e6 << " us: peak deviation " << peak / 1000 << " kHz, RMS " << rms / 1000 << " kHz");
+        const int microseconds = static_cast<int>(std::lround(preemphasis * 1e6));
+        MESSAGE(microseconds << " us: peak deviation " << peak / 1000 << " kHz, RMS " << rms / 1000 << " kHz");
         // The 8-bit samples' steps add a little to each reading.
         CHECK(peak < 78000);
         CHECK(rms > 12000); // still a loud programme
