@@ -1,5 +1,6 @@
 #include "signal_generator.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sdrkit {
@@ -50,10 +51,17 @@ uint32_t phase_step(double hz, double rate)
 // A noise-like programme that ends at 15 kHz exactly, as a broadcaster's
 // stereo encoder limits it: many tones of unrelated phases spread over the
 // band. A filtered white noise would leave, after the pre-emphasis, enough
-// above 15 kHz to reach the pilot's and RDS's bands.
+// above 15 kHz to reach the pilot's and RDS's bands. The tones are
+// harmonics of 5 Hz, stepped as exact multiples of one phase step, so the
+// programme repeats and its true peak can be found once.
 constexpr int NoiseTones = 32;
 constexpr double NoiseLowHz = 60.0;
 constexpr double NoiseHighHz = 14800.0;
+constexpr double NoiseBaseHz = 5.0;
+// The peak is searched over one period at this many points (about 40 to the
+// highest tone's cycle); what lies between them is covered by the margin.
+constexpr int PeakSearchBits = 17;
+constexpr double PeakMargin = 0.99;
 
 } // namespace
 
@@ -66,8 +74,8 @@ struct BandGenerator::Transmitter {
     uint32_t pilot = 0;
     uint32_t tone[2] = {0, 0};
     double bits = 0;
-    // A noise side's tones: their frequencies, where they are, and their pre-emphasised peaks and phases.
-    double noiseHz[2][NoiseTones] = {};
+    // A noise side's tones: their harmonics of NoiseBaseHz, where they are, and their pre-emphasised peaks and phases.
+    uint32_t noiseHarmonic[2][NoiseTones] = {};
     uint32_t noisePhase[2][NoiseTones] = {};
     float noiseGain[2][NoiseTones] = {};
     uint32_t noiseLead[2][NoiseTones] = {};
@@ -84,23 +92,50 @@ struct BandGenerator::Transmitter {
             toneGain[s] = static_cast<float>(sides[s]->amplitude * std::sqrt(1 + w * w));
             toneLead[s] = static_cast<uint32_t>(std::atan(w) / (2 * M_PI) * Turn);
             // Tones as many to each octave (a pink programme, like music's) at
-            // slightly uneven frequencies, equal as sent: a broadcaster's limiter
-            // holds the pre-emphasised treble to the level of the rest, so what
-            // a listener hears after de-emphasis falls off above a few kHz, as
-            // music does, and the carrier never swings past its deviation. The
-            // side's RMS is that of the sum as sent.
+            // slightly uneven frequencies, equal as sent: a broadcaster's
+            // processing holds the pre-emphasised treble to the level of the
+            // rest, so what a listener hears after de-emphasis falls off above
+            // a few kHz, as music does. The side's RMS is that of the sum as sent.
+            uint32_t below = 0;
             for (int k = 0; k < NoiseTones; ++k) {
                 const double spread = (k + 0.5 + 0.3 * std::sin(7.3 * k + s)) / NoiseTones;
-                noiseHz[s][k] = NoiseLowHz * std::pow(NoiseHighHz / NoiseLowHz, spread);
-                const double wk = 2 * M_PI * noiseHz[s][k] * spec.preemphasisSeconds;
+                const double hz = NoiseLowHz * std::pow(NoiseHighHz / NoiseLowHz, spread);
+                noiseHarmonic[s][k] = std::max(below + 1, static_cast<uint32_t>(std::lround(hz / NoiseBaseHz)));
+                below = noiseHarmonic[s][k];
+                const double wk = 2 * M_PI * noiseHarmonic[s][k] * NoiseBaseHz * spec.preemphasisSeconds;
                 noiseGain[s][k] = static_cast<float>(sides[s]->amplitude * std::sqrt(2.0 / NoiseTones));
                 noiseLead[s][k] = static_cast<uint32_t>(std::atan(wk) / (2 * M_PI) * Turn);
                 if (noisePhase[s][k] == 0)
                     noisePhase[s][k] = static_cast<uint32_t>(0x9E3779B9u * static_cast<uint32_t>(k + 1 + 97 * s));
             }
+            if (sides[s]->noise)
+                LimitNoise(s);
         }
         if (spec.rds)
             encoder.SetProgramme(spec.programme);
+    }
+
+    // A broadcaster's limiter keeps the programme as sent within full
+    // modulation (75 kHz with the pilot), whatever was asked of it: the peaks
+    // of a loud programme's many tones would otherwise swing the carrier far
+    // past it and spill into the neighbouring channels.
+    // The tones keep their balance; the side is turned down as a whole.
+    void LimitNoise(int s)
+    {
+        const SineTable &table = sine();
+        float peak = 0;
+        for (uint32_t j = 0; j < (1u << PeakSearchBits); ++j) {
+            const uint32_t theta = j << (32 - PeakSearchBits);
+            float sum = 0;
+            for (int k = 0; k < NoiseTones; ++k)
+                sum += noiseGain[s][k] * table.Sin(noisePhase[s][k] + noiseLead[s][k] + noiseHarmonic[s][k] * theta);
+            peak = std::max(peak, std::fabs(sum));
+        }
+        if (peak <= PeakMargin)
+            return;
+        const float scale = static_cast<float>(PeakMargin) / peak;
+        for (int k = 0; k < NoiseTones; ++k)
+            noiseGain[s][k] *= scale;
     }
 };
 
@@ -205,6 +240,7 @@ void BandGenerator::Fill(uint8_t *iq, size_t pairs, uint32_t centreHz, uint32_t 
     const float noiseSigma = static_cast<float>(std::sqrt(noisePower / 2)) * gain;
     for (int v = 0; v < seen; ++v)
         amplitude[v] *= gain;
+    const uint32_t noiseStep = phase_step(NoiseBaseHz, rate);
 
     for (size_t n = 0; n < pairs; ++n) {
         float sumI = noiseSigma * NextGaussian();
@@ -219,7 +255,7 @@ void BandGenerator::Fill(uint8_t *iq, size_t pairs, uint32_t centreHz, uint32_t 
                     float sum = 0;
                     for (int k = 0; k < NoiseTones; ++k) {
                         sum += t.noiseGain[s][k] * table.Sin(t.noisePhase[s][k] + t.noiseLead[s][k]);
-                        t.noisePhase[s][k] += phase_step(t.noiseHz[s][k], rate);
+                        t.noisePhase[s][k] += t.noiseHarmonic[s][k] * noiseStep;
                     }
                     audio[s] = sum;
                 } else if (sides[s]->amplitude != 0) {

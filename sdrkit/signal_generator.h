@@ -18,9 +18,10 @@
 namespace sdrkit {
 
 // One side of a station's programme. `amplitude` is the part of full
-// modulation (1.0 = 100 %): a tone's peak before the pre-emphasis, or the RMS of
-// a noise-like programme as sent, after it (a noise-like
-// programme of many tones up to 15 kHz).
+// modulation (1.0 = 100 %): a tone's peak before the pre-emphasis, or the RMS
+// of a noise-like programme (many tones up to 15 kHz) as sent, after it. A
+// noise programme whose peak would pass full modulation is turned down until
+// it just fits, as a broadcaster's limiter keeps a station within 75 kHz.
 struct AudioSpec {
     float toneHz = 0;
     float amplitude = 0;
