@@ -366,9 +366,10 @@ void Receiver::SetBlend(bool blend)
     parts->blend.store(blend);
 }
 
+// A lost link puts the lamps out at once, whenever the signal thread next wakes to clear them.
 bool Receiver::Stereo() const
 {
-    return parts->stereo.load();
+    return parts->stereo.load() && LinkUp();
 }
 
 void Receiver::SetMute(bool mute)
@@ -390,7 +391,7 @@ void Receiver::SetRds(bool on)
 
 uint32_t Receiver::RdsLevel() const
 {
-    return parts->rdsLevel.load();
+    return LinkUp() ? parts->rdsLevel.load() : 0;
 }
 
 size_t Receiver::ReadRdsText(char *out, size_t capacity)

@@ -53,8 +53,11 @@ class RtlTcpLink {
 public:
     static constexpr uint16_t DefaultPort = 1234;
     static constexpr size_t HostCapacity = 256; // with the terminating NUL
-    static constexpr uint32_t SilenceMs = 1000; // a link quiet this long is lost
-    static constexpr uint32_t RetryMs = 1000;   // from a loss to the next try
+    // rtl_tcp sends a block every 109 ms at the dongle's rate: six missed
+    // blocks are a lost link, so the radio shows it within a second. A retry
+    // twice a second finds a server back within the radio's two seconds.
+    static constexpr uint32_t SilenceMs = 700; // a link quiet this long is lost
+    static constexpr uint32_t RetryMs = 500;   // from a loss to the next try
     static constexpr uint32_t ConnectMs = 3000; // the most a connection may take to be accepted
 
     // Allocates the ring and every buffer; the thread starts with Start().

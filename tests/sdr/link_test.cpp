@@ -21,6 +21,9 @@ using sdrkit::RtlTcpServer;
 
 namespace {
 
+constexpr double SilenceSeconds = sdr::RtlTcpLink::SilenceMs / 1000.0;
+constexpr double RetrySeconds = sdr::RtlTcpLink::RetryMs / 1000.0;
+
 struct Expected {
     uint8_t code;
     uint32_t value;
@@ -150,10 +153,10 @@ TEST_CASE("A server that is not rtl_tcp is refused, and the link tries it again 
     REQUIRE(server.WaitForClients(3, 5000));
     const double retry = seconds_now() - second;
     std::printf("refused greeting: retried after %.2f s\n", retry);
-    CHECK(retry > 0.8);
-    CHECK(retry < 2.5);
+    CHECK(retry > 0.8 * RetrySeconds);
+    CHECK(retry < 1.5 + RetrySeconds);
 
-    // Six bytes of a greeting and then silence: lost a second after the connect.
+    // Six bytes of a greeting and then silence: lost the link's silence after the connect.
     // A client accepted just before the change still had the old greeting:
     // from the first short one's loss on, every client gets the short one.
     server.SetGreeting(Greeting::Short);
@@ -165,8 +168,8 @@ TEST_CASE("A server that is not rtl_tcp is refused, and the link tries it again 
     REQUIRE(WaitUntil([&] { return link.Losses() > losses; }));
     const double silence = seconds_now() - accepted;
     std::printf("short greeting: lost after %.2f s\n", silence);
-    CHECK(silence > 0.8);
-    CHECK(silence < 2.5);
+    CHECK(silence > 0.8 * SilenceSeconds);
+    CHECK(silence < 1.5 + SilenceSeconds);
 
     server.SetGreeting(Greeting::Garbage);
     clients = server.Clients();
@@ -244,7 +247,7 @@ TEST_CASE("The whole state on every connect, each change at once, a drop and a s
     std::printf("dropped link: up again after %.2f s\n", reconnect);
     CHECK(reconnect < 2.5);
 
-    // The server stalls: lost after a second, up again once it sends.
+    // The server stalls: lost after the link's silence, up again once it sends.
     const uint32_t losses = link.Losses();
     const double stalled = seconds_now();
     server.Stall(true);
@@ -256,8 +259,8 @@ TEST_CASE("The whole state on every connect, each change at once, a drop and a s
     REQUIRE(WaitUntil([&] { return link.Live(); }));
     const double back = seconds_now() - stalled;
     std::printf("stall: lost after %.2f s, live again after %.2f s\n", detected, back);
-    CHECK(detected > 0.9);
-    CHECK(detected < 2.5);
+    CHECK(detected > 0.9 * SilenceSeconds);
+    CHECK(detected < 1.5 + SilenceSeconds);
     CHECK(link.Connects() == 3);
 
     // Not wanted: the socket closes at once and the one-client server is free.
