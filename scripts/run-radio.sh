@@ -86,15 +86,50 @@ settings=()
 [ "${2:-}" != unmanaged ] || settings+=(--unmanaged)
 compgen -G "/dev/snd/pcmC*" >/dev/null || settings+=(--silent)
 tavolin_fresh_prefix "${settings[@]}" "$bin"
+server="${TAVOLIN_RUN_SDR:-}"
+if [ "$server" = local ]; then
+    # A free port: another run, or a real rtl_tcp, may have 1234.
+    band_log="$tavolin_build/run-band.log"
+    (cd "$tavolin_build" && exec setsid "$WINELOADER" "$bin/rtl_tcp_band.exe" --port 0) </dev/null >"$band_log" 2>&1 &
+    for _ in $(seq 300); do
+        server=$(sed -n 's/^rtl_tcp_band listening on \([0-9.]*:[0-9]*\).*/\1/p' "$band_log" | head -n 1)
+        [ -z "$server" ] || break
+        sleep 0.2
+    done
+    [ -n "$server" ] || { echo "the generated band's server did not start (see $band_log)" >&2; exit 1; }
+    echo "the generated band: rtl_tcp_band on $server (its log: $band_log)"
+    sed -n '2,$p' "$band_log" | grep -v '^client' | sed 's/^/  /'
+    # On its strongest station, stereo with RDS, rather than on no station at all.
+    tavolin_wine "tuning to 98.3 MHz" reg add 'HKLM\Software\Corvane' /v CurrentFrequency /t REG_DWORD /d 983 /f
+fi
+if [ -n "$server" ]; then
+    tavolin_wine "naming the rtl_tcp server" reg add 'HKLM\Software\Corvane' /v SignalSource \
+        /d "rtl_tcp:$server" /f
+fi
 # The agent starts the radio from its own folder, the bin folder, which
 # becomes the radio's current folder (it reads its skins there), a second
 # after it sees the card. It outlives this script.
 (cd "$tavolin_build" && exec setsid "$WINELOADER" "$bin/Agent_Tavolin.exe") </dev/null >"$tavolin_build/run-agent.log" 2>&1 &
-tunercard wait opened 120 || {
-    echo "the radio did not open the card (see $tavolin_build/run-agent.log)" >&2
-    exit 1
-}
-echo "the card, opened by the radio:"
-tunercard state | sed 's/^/  /'
+if [ "${TAVOLIN_RUN_SDR:-}" = local ]; then
+    # Connected: the radio's receiver has sent the band's server a frequency.
+    for _ in $(seq 600); do
+        ! grep -q '^client [0-9]*: command 0x01 ' "$band_log" || break
+        sleep 0.2
+    done
+    grep -q '^client [0-9]*: command 0x01 ' "$band_log" || {
+        echo "the radio did not tune the generated band (see $tavolin_build/run-agent.log and $band_log)" >&2
+        exit 1
+    }
+    echo "the radio is connected to the generated band (the commands it sends: $band_log)"
+elif [ -n "$server" ]; then
+    echo "the radio on rtl_tcp:$server (it tries again twice a second until the server answers)"
+else
+    tunercard wait opened 120 || {
+        echo "the radio did not open the card (see $tavolin_build/run-agent.log)" >&2
+        exit 1
+    }
+    echo "the card, opened by the radio:"
+    tunercard state | sed 's/^/  /'
+fi
 process_ids
 compgen -G "/dev/snd/pcmC*" >/dev/null || echo "no sound: this machine has no sound card"

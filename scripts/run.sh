@@ -13,20 +13,41 @@
 #   run.sh           the x86_64 build under the host's 64-bit Wine
 #   run.sh --i686    the i686 build, the one that ships, under 32-bit Wine in
 #                    the 32-bit environment (scripts/i686-env.sh)
+#   run.sh [--i686] --sdr [HOST:PORT]
+#                    the radio on the software receiver: without HOST:PORT on
+#                    the test kit's generated band (rtl_tcp_band, started in
+#                    the run's Wine on a free port), else on the rtl_tcp
+#                    server there (a dongle's: rtl_tcp -a 0.0.0.0 -p 1234)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lock.sh"
 tavolin_claim_build
 . "$root/scripts/run-env.sh"
-case "${1:-}" in
-    "") tavolin_run_use x86_64 ;;
-    --i686)
-        tavolin_need_root "running the i686 build in the 32-bit environment" || exit 1
-        . "$root/scripts/i686-env.sh"
-        way=$(tavolin_i686_mode)
-        tavolin_run_use i686 "$way" ;;
-    *) echo "usage: run.sh [--i686]" >&2; exit 2 ;;
-esac
+usage() { echo "usage: run.sh [--i686] [--sdr [HOST:PORT]]" >&2; exit 2; }
+arch=x86_64
+sdr=
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --i686) arch=i686 ;;
+        --sdr)
+            sdr=local
+            # HOST:PORT, the host maybe an IPv6 address in brackets.
+            if [ $# -gt 1 ] && [[ "$2" =~ ^[^-].*:[0-9]+$ ]]; then
+                sdr=$2
+                shift
+            fi ;;
+        *) usage ;;
+    esac
+    shift
+done
+if [ "$arch" = i686 ]; then
+    tavolin_need_root "running the i686 build in the 32-bit environment" || exit 1
+    . "$root/scripts/i686-env.sh"
+    way=$(tavolin_i686_mode)
+    tavolin_run_use i686 "$way"
+else
+    tavolin_run_use x86_64
+fi
 bash "$root/scripts/deps.sh"
 bash "$root/scripts/build.sh" --run "$run_arch"
 # Whatever ran before, in either build, goes first; a run that fails from
@@ -76,7 +97,7 @@ printf '%s\n' "${display[@]}" >"$tavolin_run_display_file"
 what="the $run_arch build under 64-bit Wine"
 [ "$run_arch" = x86_64 ] || what="the $run_arch build under 32-bit Wine ($run_way)"
 echo "starting the agent and the radio: $what, $where"
-tavolin_run_in "${display[@]}" bash "$root/scripts/run-radio.sh" start ${own_display:+unmanaged}
+tavolin_run_in "${display[@]}" TAVOLIN_RUN_SDR="$sdr" bash "$root/scripts/run-radio.sh" start ${own_display:+unmanaged}
 tavolin_run_screenshot
 trap - EXIT
 
@@ -90,6 +111,7 @@ fi
 echo "the radio's window: title \"Vantor\" (its class too)"
 folder=
 [ "$build" = "$root/build" ] || folder="TAVOLIN_BUILD_DIR=$build "
+[ -z "$sdr" ] || echo "the radio plays from rtl_tcp (${sdr/#local/the generated band}); the agent still watches the card"
 cat <<EOT
 pull the card (the agent closes the radio):  ${folder}bash scripts/tunercard.sh pull
 insert it (the agent starts the radio):      ${folder}bash scripts/tunercard.sh insert

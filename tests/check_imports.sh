@@ -1,6 +1,7 @@
 #!/bin/bash
-# Fails when a built executable or the driver imports anything but system
-# DLLs (the C and C++ runtimes must be linked in statically).
+# Fails when a built executable, our own DLL (the software receiver) or the
+# driver imports anything but system DLLs (the C and C++ runtimes must be
+# linked in statically).
 # Arguments: the objdump to read them with (the x86_64 one reads both
 # builds), then one or more bin folders.
 set -u
@@ -20,7 +21,7 @@ for dir in "$@"; do
         failed=$((failed + 1))
         continue
     fi
-    for file in "$dir"/*.exe "$dir"/*.sys; do
+    for file in "$dir"/*.exe "$dir"/*.dll "$dir"/*.sys; do
         [ -e "$file" ] || continue
         pattern=$allowed
         case "$file" in *.sys) pattern=$allowed_driver ;; esac

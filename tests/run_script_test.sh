@@ -2,7 +2,8 @@
 # The run command as a developer meets it, on a build folder of its own with
 # the builds' programs in it (cmake is a stand-in: nothing is rebuilt): it
 # says what runs once the radio has opened the card, a second run meanwhile
-# is refused, and stop.sh ends what each mode started. Arguments: the scripts
+# is refused, and stop.sh ends what each mode started; the radio on the
+# generated band (--sdr) with its server. Arguments: the scripts
 # folder, the x86_64 build's bin folder and, to run the i686 build as well,
 # the i686 build's bin folder.
 set -u
@@ -89,6 +90,38 @@ check_run() {
 }
 
 check_run x86_64 "$scratch/build/run-prefix"
+
+# process_of PREFIX NAME: the pids of the Wine process running NAME (an
+# executable's file name) in PREFIX.
+process_of() {
+    local dir
+    for dir in /proc/[0-9]*; do
+        grep -qzxF "WINEPREFIX=$1" "$dir/environ" 2>/dev/null || continue
+        tr '\0' '\n' 2>/dev/null <"$dir/cmdline" | head -n 1 | grep -qi "[\\/]$2" && echo "${dir#/proc/}"
+    done
+}
+
+# The radio on the generated band: the band's server started in the run's
+# Wine, the radio connected to it, and stop.sh ending both.
+check_sdr_run() {
+    local out="$scratch/run.out" prefix="$scratch/build/run-prefix" band radio pid
+    run_env bash "$scripts/run.sh" --sdr >"$out" 2>&1 || fail "sdr: run.sh --sdr failed: $(tail -n 5 "$out")"
+    grep -q "^the generated band: rtl_tcp_band on 127\.0\.0\.1:[0-9]" "$out" || fail "sdr: no band's server named: $(cat "$out")"
+    grep -q "^the radio is connected to the generated band" "$out" || fail "sdr: the radio did not connect: $(cat "$out")"
+    grep -q "bash scripts/stop.sh" "$out" || fail "sdr: no word on how to stop it"
+    band=$(process_of "$prefix" rtl_tcp_band.exe)
+    radio=$(process_of "$prefix" tavolin.exe)
+    [ -n "$band" ] || fail "sdr: no band's server running"
+    [ -n "$radio" ] || fail "sdr: no radio running"
+    run_env bash "$scripts/stop.sh"
+    for pid in $band $radio; do
+        timeout 10 bash -c 'while kill -0 "$1" 2>/dev/null && ! grep -q "^State:.*Z" "/proc/$1/status"; do sleep 0.1; done' wait "$pid" ||
+            fail "sdr: process $pid still runs after stop.sh"
+    done
+    [ $failed -eq 0 ] && echo "ok   sdr: the radio on the generated band, stop"
+    return 0
+}
+check_sdr_run
 # The build that ships, in the 32-bit environment, on the caller's display.
 # In a VM (minutes under emulation) the process ids are the VM's: chroot only.
 no_display=()

@@ -25,22 +25,29 @@ std::vector<uint8_t> text_value(const std::string &text)
     return std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
-// The RDS window's text once it holds `wanted`, or what it held last.
-std::string await_rds_text(HWND rdsWindow, const char *wanted, DWORD timeoutMs)
+// Waits until the RDS window's text holds `wanted`; every text seen on the
+// way goes to `seen`.
+bool await_rds_text(HWND rdsWindow, const char *wanted, std::vector<std::string> &seen, DWORD timeoutMs)
 {
-    std::string text;
-    WaitUntil(
+    return WaitUntil(
         [&] {
-            text = testing::WindowText(GetDlgItem(rdsWindow, RdsTextControl));
+            const std::string text = testing::WindowText(GetDlgItem(rdsWindow, RdsTextControl));
+            if (seen.empty() || seen.back() != text)
+                seen.push_back(text);
             return text.find(wanted) != std::string::npos;
         },
         timeoutMs);
-    return text;
+}
+
+bool close_rds_window(const RadioProgram &radio, HWND rds)
+{
+    PostMessageA(rds, WM_COMMAND, IDOK, 0);
+    return WaitUntil([&] { return testing::FindProcessDialog(radio.ProcessId(), "RDS") == nullptr; }, 3000);
 }
 
 } // namespace
 
-TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with its name, a search, a lost server")
+TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with its name, a search, a retune, a lost server")
 {
     sdrkit::BandGenerator band;
     sdrkit::add_demo_stations(band);
@@ -49,6 +56,9 @@ TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with 
     settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())));
     settings.SetNumber("CurrentFrequency", 913);
     settings.SetNumber("AutoSearch", 1);
+    settings.SetNumber("Group", 1);
+    settings.Set("PresetChannel", REG_BINARY,
+                 testing::Bytes({913, 983, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
     RadioProgram radio;
     REQUIRE(radio.Window());
@@ -59,27 +69,46 @@ TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with 
     REQUIRE(rds);
     // The window shows text once 300 characters have come: about a dozen
     // receptions of the name and the RadioText.
-    const std::string first = await_rds_text(rds, "CLASSIC", 30000);
-    CHECK_MESSAGE(first.find("CLASSIC") != std::string::npos, first);
+    std::vector<std::string> seen;
+    CHECK_MESSAGE(await_rds_text(rds, "CLASSIC", seen, 30000), testing::Join(seen));
 
     // A search up stops on the next station, a mono one: the lamp goes out, its name comes.
     const POINT up = Middle(TuneUp);
     radio.Click(up.x, up.y);
     CHECK(server.WaitForCommand(SetFrequency, 96100000, 20000));
     CHECK(WaitForSkin(radio, normal, StereoLamp, 5000));
-    const std::string second = await_rds_text(rds, "NEWS 958", 10000);
-    CHECK_MESSAGE(second.find("NEWS 958") != std::string::npos, second);
+    seen.clear();
+    CHECK_MESSAGE(await_rds_text(rds, "NEWS 958", seen, 10000), testing::Join(seen));
+
+    // A preset's retune, with the RDS window closed so that nothing reads
+    // the receiver's text meanwhile, for five seconds of signal: more than a
+    // window's worth of the old station's texts would be waiting if a retune
+    // let them through. None of them shows on the new station.
+    REQUIRE(close_rds_window(radio, rds));
+    REQUIRE(server.WaitForClientBytes(server.ClientBytesSent() + 5 * 2 * 1200000, 15000));
+    const POINT preset = Middle(Presets[1]);
+    radio.Click(preset.x, preset.y);
+    REQUIRE(server.WaitForCommand(SetFrequency, 98600000, 5000));
+    rds = OpenRdsWindow(radio);
+    REQUIRE(rds);
+    seen.clear();
+    CHECK_MESSAGE(await_rds_text(rds, "TAVOLIN", seen, 30000), testing::Join(seen));
+    for (const std::string &text : seen)
+        CHECK_MESSAGE(text.find("NEWS") == std::string::npos, text);
+    // The screen with the radio, its stereo lamp lit and its RDS window, for the documentation.
+    CHECK(WaitForSkin(radio, lit, StereoLamp, 5000));
+    CHECK(testing::ClientShot(GetDesktopWindow()).Save(testing::BinDirectory() + "\\radio-on-rtl-tcp.bmp"));
 
     // The server drops the radio: it comes back by itself to the same station.
     const size_t commandsBefore = server.Commands().size();
     server.DropClient();
     CHECK(server.WaitForClients(2, 5000));
-    CHECK(server.WaitForCommand(SetFrequency, 96100000, 8000, commandsBefore));
+    CHECK(server.WaitForCommand(SetFrequency, 98600000, 8000, commandsBefore));
 
     // The card, inserted all along, was never told anything.
     CHECK_MESSAGE(Commands().empty(), testing::Join(Commands()));
     REQUIRE(radio.Close());
-    CHECK(settings.Number("CurrentFrequency") == 958);
+    CHECK(settings.Number("CurrentFrequency") == 983);
 }
 
 TEST_CASE_FIXTURE(RadioStory, "a signal source that names no server is the card, and is stored so")
