@@ -16,10 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "demo_band.h"
 #include "radio_sound.h"
 #include "radio_story.h"
-#include "rtl_tcp_server.h"
 
 using namespace radio_test;
 using testing::RadioProgram;
@@ -43,11 +41,6 @@ double seconds_now()
     QueryPerformanceCounter(&count);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::vector<uint8_t> text_value(const std::string &text)
-{
-    return std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
 }
 
 // The modules of another process: where each lies, [base, base + size).
@@ -135,12 +128,7 @@ double median(std::vector<double> values)
 
 TEST_CASE_FIXTURE(RadioStory, "benchmark: the radio on a local server, from its start to the first sound")
 {
-    sdrkit::BandGenerator band;
-    sdrkit::add_demo_stations(band);
-    sdrkit::RtlTcpServer server(&band);
-    REQUIRE(server.Start(0));
-    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())));
-    settings.SetNumber("CurrentFrequency", 913);
+    DemoServer demo(settings, 913);
 
     std::vector<double> windows, sounds;
     const int runs = setting("BENCH_RADIO_STARTS", 5);
@@ -157,11 +145,10 @@ TEST_CASE_FIXTURE(RadioStory, "benchmark: the radio on a local server, from its 
         }
         REQUIRE(radio.Close());
         // The server serves one client: the next start finds it free.
-        REQUIRE(server.WaitForNoClient(5000));
+        REQUIRE(demo.server.WaitForNoClient(5000));
     }
-    std::printf("figure: start %s | %zu of %d starts heard | window %.0f ms | first sound %.0f ms (median), "
-                "%.0f ms at most\n",
-                build_name(), sounds.size(), runs, median(windows) * 1000, median(sounds) * 1000,
+    std::printf("figure: start %s | %zu of %d | %.0f ms | %.0f ms (median), %.0f ms at most\n", build_name(),
+                sounds.size(), runs, median(windows) * 1000, median(sounds) * 1000,
                 sounds.empty() ? 0.0 : *std::max_element(sounds.begin(), sounds.end()) * 1000);
     std::fflush(stdout);
     CHECK(!sounds.empty()); // measured at all: a radio that never plays has no figures
@@ -169,12 +156,7 @@ TEST_CASE_FIXTURE(RadioStory, "benchmark: the radio on a local server, from its 
 
 TEST_CASE_FIXTURE(RadioStory, "benchmark: the radio playing a stereo station, its CPU thread by thread")
 {
-    sdrkit::BandGenerator band;
-    sdrkit::add_demo_stations(band);
-    sdrkit::RtlTcpServer server(&band);
-    REQUIRE(server.Start(0));
-    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())));
-    settings.SetNumber("CurrentFrequency", 913);
+    DemoServer demo(settings, 913);
     SoundToCapture sound;
     REQUIRE(sound.Ready());
     RadioProgram radio;

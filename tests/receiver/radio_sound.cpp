@@ -1,5 +1,7 @@
 #include "radio_sound.h"
 
+#include <doctest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -20,6 +22,15 @@ const wchar_t *const DriversKey = L"Software\\Wine\\Drivers";
 constexpr size_t GapFrames = 24;
 
 } // namespace
+
+DemoServer::DemoServer(testing::RadioSettings &settings, int32_t frequency)
+{
+    sdrkit::add_demo_stations(band);
+    REQUIRE(server.Start(0));
+    const std::string source = "rtl_tcp:127.0.0.1:" + std::to_string(server.Port());
+    settings.Set("SignalSource", REG_SZ, std::vector<uint8_t>(source.c_str(), source.c_str() + source.size() + 1));
+    settings.SetNumber("CurrentFrequency", static_cast<uint32_t>(frequency));
+}
 
 SoundToCapture::SoundToCapture() : path(testing::capture_path())
 {

@@ -13,7 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "demo_band.h"
+#include "radio_program.h"
+#include "rtl_tcp_server.h"
+
 namespace radio_test {
+
+// The demonstration band served on a free local port, and the radio's
+// settings pointed at it, tuned to `frequency` (0.1 MHz).
+struct DemoServer {
+    sdrkit::BandGenerator band;
+    sdrkit::RtlTcpServer server{&band};
+
+    DemoServer(testing::RadioSettings &settings, int32_t frequency);
+    virtual ~DemoServer() = default;
+};
 
 class SoundToCapture {
 public:

@@ -9,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "demo_band.h"
 #include "radio_sound.h"
 #include "radio_story.h"
-#include "rtl_tcp_server.h"
 
 using namespace radio_test;
 using testing::RadioProgram;
@@ -24,11 +22,6 @@ constexpr WPARAM SleepCountdownTimer = 11;
 constexpr WPARAM SleepFadeTimer = 12;
 constexpr WPARAM SleepFifteenMinutes = 32781; // Option > Sleep > 15 minutes
 constexpr double VolumeStepDb = 1.25;
-
-std::vector<uint8_t> text_value(const std::string &text)
-{
-    return std::vector<uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
-}
 
 double seconds_since(DWORD start)
 {
@@ -76,13 +69,8 @@ TEST_CASE_FIXTURE(RadioStory, "the radio's sound on a server: stereo where it be
 {
     SoundToCapture sound;
     REQUIRE_MESSAGE(sound.Ready(), "TAVOLIN_AUDIO_CAPTURE and ALSA_CONFIG_PATH are set by CTest (tests/receiver)");
-    sdrkit::BandGenerator band;
-    sdrkit::add_demo_stations(band);
-    sdrkit::RtlTcpServer server(&band);
-    REQUIRE(server.Start(0));
     const sdrkit::DemoStation &classic = sdrkit::DemoStations[1];
-    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:127.0.0.1:" + std::to_string(server.Port())));
-    settings.SetNumber("CurrentFrequency", static_cast<uint32_t>(classic.frequencyHz / 100000));
+    DemoServer demo(settings, static_cast<int32_t>(classic.frequencyHz / 100000));
     // Four steps above the lowest: the fade is four ticks, 15 s apart on
     // the radio's own timer, so the ticks the test posts are the only ones.
     settings.SetNumber("CurrentVolume", 44);
