@@ -13,12 +13,15 @@ suffix=
 export TAVOLIN_WINEPREFIX="$build/bench/radio-sdr-prefix$suffix"
 . "$root/scripts/prefix.sh"
 . "$root/scripts/display.sh"
+program="$build/$tavolin_arch/bin/radio_sdr_bench.exe"
+[ -f "$program" ] || { echo "$program is not built (cmake --build ... --target radio_sdr_bench)" >&2; exit 1; }
 trap 'tavolin_stop_prefix; tavolin_stop_display' EXIT
 tavolin_start_display || exit 1
 tavolin_fresh_prefix --unmanaged --silent || exit 1
 here="$build/$tavolin_arch/tests/receiver"
+mkdir -p "$build/bench"
 ALSA_CONFIG_PATH="$here/bench_capture.conf" TAVOLIN_AUDIO_CAPTURE="$here/bench_capture.raw" \
-    "$WINELOADER" "$build/$tavolin_arch/bin/radio_sdr_bench.exe" >"$build/bench/radio-sdr$suffix.log" 2>&1
+    "$WINELOADER" "$program" >"$build/bench/radio-sdr$suffix.log" 2>&1
 status=$?
 grep "^figure:" "$build/bench/radio-sdr$suffix.log"
 # doctest's report shows why a measurement did not finish.
