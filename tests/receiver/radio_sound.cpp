@@ -135,6 +135,25 @@ std::vector<Stretch> sound_stretches(const std::vector<int16_t> &pcm, size_t min
     return stretches;
 }
 
+std::vector<Stretch> stretches_within(const std::vector<Stretch> &stretches, size_t from, size_t to, size_t minimum)
+{
+    std::vector<Stretch> within;
+    for (const Stretch &stretch : stretches) {
+        const Stretch part = {std::max(stretch.first, from), std::min(stretch.last, to)};
+        if (part.last > part.first && part.last - part.first >= minimum)
+            within.push_back(part);
+    }
+    return within;
+}
+
+size_t sound_frames(const std::vector<Stretch> &stretches)
+{
+    size_t frames = 0;
+    for (const Stretch &stretch : stretches)
+        frames += stretch.last - stretch.first;
+    return frames;
+}
+
 double tone_db(const std::vector<int16_t> &pcm, const std::vector<Stretch> &stretches, Side side, double hz)
 {
     double power = 0;
@@ -154,8 +173,8 @@ double tone_db(const std::vector<int16_t> &pcm, const std::vector<Stretch> &stre
             gain += window;
         }
         const double amplitude = 2 * std::sqrt(re * re + im * im) / gain / 32767.0;
-        power += amplitude * amplitude;
-        ++counted;
+        power += amplitude * amplitude * double(length);
+        counted += length;
     }
     if (!counted)
         return -300;

@@ -71,13 +71,18 @@ struct Stretch {
 // sink's fade-in at its start.
 std::vector<Stretch> sound_stretches(const std::vector<int16_t> &pcm, size_t minimum);
 
+// The parts of `stretches` within frames [from, to) at least `minimum` long.
+std::vector<Stretch> stretches_within(const std::vector<Stretch> &stretches, size_t from, size_t to, size_t minimum);
+// The frames of sound in them.
+size_t sound_frames(const std::vector<Stretch> &stretches);
+
 // Which side a level is read from: left, right, or their mean (what a
 // listener in mono hears; unlike either side it does not move with the
 // stereo blend).
 enum class Side { Left, Right, Middle };
 
 // The level of a tone in dB of a full-scale sine, over the stretches
-// (a Hann window on each, their powers averaged); -300 when none.
+// (a Hann window on each, their powers averaged by length); -300 when none.
 double tone_db(const std::vector<int16_t> &pcm, const std::vector<Stretch> &stretches, Side side, double hz);
 
 // The largest difference between the left and right samples over the stretches.
