@@ -3,7 +3,7 @@
 
   bench_receiver.py FIGURES OUTPUT
 
-FIGURES holds sdr_bench's lines "figure: KIND BUILD | field | field ...";
+FIGURES holds sdr_bench's and radio_sdr_bench's lines "figure: KIND BUILD | field | field ...";
 each kind becomes a table with one row per line. Missing figures leave a
 note instead of a table; nothing here fails on a figure's value.
 """
@@ -12,10 +12,15 @@ import sys
 HEADERS = {
     "receiver": ("Build", "Station", "Share of one core", "From the tune to", "Private bytes", "Counters"),
     "rds": ("Build", "Carrier to noise", "Name after", "RadioText after", "RDS level", "Wrong texts"),
+    "start": ("Build", "Starts heard", "Window after", "First sound after"),
+    "playing": ("Build", "Station", "The radio's share of one core", "The receiver's threads", "The window's thread",
+                "The other threads (Wine's sound path)", "Above the receiver's threads"),
 }
 TITLES = {
     "receiver": "The receiver playing the demonstration band in real time (its own two threads)",
     "rds": "RDS through the whole chain, 30 s of generated signal at each carrier-to-noise ratio",
+    "start": "The radio on a local server: from the program's start to the first sound at the sound card",
+    "playing": "The radio playing from the demonstration band, thread by thread (by the module each thread began in)",
 }
 
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "alsa_capture.h"
 #include "pcm_signals.h"
 #include "wave_out_device.h"
 #include "wave_out_sink.h"
@@ -62,42 +63,6 @@ UINT load_alsa_driver()
         return overridden ? waveOutGetNumDevs() : 0;
     }();
     return devices;
-}
-
-// The file the card's bytes land in, as Wine sees it.
-std::string capture_path()
-{
-    char unix[MAX_PATH] = {};
-    if (!GetEnvironmentVariableA("TAVOLIN_AUDIO_CAPTURE", unix, MAX_PATH))
-        return std::string();
-    std::string path = std::string("Z:") + unix;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-// Frames in the capture so far.
-size_t captured_frames(const std::string &path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return static_cast<size_t>(data.nFileSizeLow / 4);
-}
-
-std::vector<int16_t> read_capture(const std::string &path)
-{
-    std::vector<int16_t> pcm;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return pcm;
-    pcm.resize(GetFileSize(file, nullptr) / 2);
-    DWORD read = 0;
-    if (!ReadFile(file, pcm.data(), static_cast<DWORD>(2 * pcm.size()), &read, nullptr))
-        read = 0;
-    pcm.resize(read / 2);
-    CloseHandle(file);
-    return pcm;
 }
 
 // Every frame its own: a tone on the left, a count from `first` on the right.
