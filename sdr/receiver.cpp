@@ -182,9 +182,7 @@ void Receiver::Parts::Catch()
     const RetuneMark mark = link.LastRetune();
     if (mark.serial == adoptedSerial)
         return;
-    // The server's old samples still on their way, or the tuner's settling
-    // (within a block of rtl_tcp's), whichever is the longer.
-    const uint64_t settled = mark.position + (mark.behind > SettlePairs ? mark.behind : SettlePairs);
+    const uint64_t settled = mark.position + SettlePairs;
     const uint64_t at = ring.PairsRead();
     streamCentre = 0;
     if (at < settled) {

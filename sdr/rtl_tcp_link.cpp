@@ -12,7 +12,6 @@
 #include <type_traits>
 
 #include "sdr_rates.h"
-#include "stream_lag.h"
 
 namespace sdr {
 
@@ -112,18 +111,6 @@ private:
 };
 
 // Milliseconds from `then` to now, on the tick counter (which wraps).
-double seconds_now()
-{
-    static const double perSecond = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / perSecond;
-}
-
 uint32_t since(uint32_t then)
 {
     return GetTickCount() - then;
@@ -205,7 +192,6 @@ struct RtlTcpLink::Core {
     size_t greetingHave;
     bool haveCarry; // buffer[0] holds the I byte of a pair whose Q has not arrived
     uint32_t lastByteTick;
-    StreamLag lag;
     uint8_t pending[PendingBytes];
     size_t pendingHave;
     uint8_t buffer[1 + ReadBytes]; // the carried byte, then a read
@@ -451,7 +437,6 @@ int RtlTcpLink::Core::ReadOnce()
             if (greetingHave == GreetingBytes) {
                 if (!GreetingAccepted())
                     return -3;
-                lag.Restart(seconds_now(), current.sampleRate);
                 if (!SendState())
                     return -2;
                 connects.fetch_add(1);
@@ -464,7 +449,6 @@ int RtlTcpLink::Core::ReadOnce()
         if (got > 0) {
             const size_t bytes = carried + static_cast<size_t>(got);
             ring.Write(buffer, bytes / 2);
-            lag.Arrived(bytes / 2, seconds_now());
             haveCarry = (bytes & 1) != 0;
             if (haveCarry)
                 buffer[0] = buffer[bytes - 1];
@@ -504,11 +488,8 @@ bool RtlTcpLink::Core::SendState()
 bool RtlTcpLink::Core::SendChanges(const LinkSettings &next)
 {
     const bool automatic = next.gainTenthsDb == 0;
-    if (next.sampleRate != current.sampleRate) {
-        if (!Queue(SetSampleRate, next.sampleRate))
-            return false;
-        lag.Restart(seconds_now(), next.sampleRate);
-    }
+    if (next.sampleRate != current.sampleRate && !Queue(SetSampleRate, next.sampleRate))
+        return false;
     if (next.ppm != current.ppm && !Queue(SetFrequencyCorrection, static_cast<uint32_t>(next.ppm)))
         return false;
     if (next.gainTenthsDb != current.gainTenthsDb &&
@@ -528,7 +509,6 @@ bool RtlTcpLink::Core::SendCentre(uint32_t hz)
     mark.centreHz = hz;
     // A carried I byte arrived before the command: its pair counts as earlier.
     mark.position = ring.PairsWritten() + (haveCarry ? 1 : 0);
-    mark.behind = greetingHave == GreetingBytes ? lag.PairsBehind(seconds_now()) : 0;
     retune.Store(mark);
     return true;
 }

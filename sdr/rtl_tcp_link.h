@@ -3,7 +3,7 @@
 // keeps the last client's settings), sends each new centre frequency at
 // once, and reads the I/Q stream into the ring, pairs kept whole across
 // reads of any length. A refused connection or greeting, a closed socket or
-// a stream quiet for SilenceMs is a lost link; it tries again RetryMs later.
+// a stream quiet for a second is a lost link; it tries again a second later.
 //
 // The caller (the radio's window) never waits: Configure, SetWanted and
 // SetCentre store a wish and wake the thread; everything else reads words
@@ -25,7 +25,7 @@ enum class LinkState : uint32_t {
     Off,        // not wanted: no socket
     Connecting, // resolving, connecting, or waiting for the greeting
     Up,         // greeting accepted and the state sent: samples flow into the ring
-    Lost,       // the last try failed or the stream ended; the next comes RetryMs after
+    Lost,       // the last try failed or the stream ended; the next comes a second after
 };
 
 // Why the link was last lost.
@@ -33,23 +33,20 @@ enum class LinkLoss : uint32_t {
     None,
     Unresolved,  // the host name is unknown
     Unreachable, // the connection was refused or timed out
-    NoGreeting,  // connected, but 12 bytes did not arrive within SilenceMs
+    NoGreeting,  // connected, but 12 bytes did not arrive within a second
     BadGreeting, // not rtl_tcp's "RTL0"
     Closed,      // the server closed the connection
-    Stalled,     // no byte for SilenceMs
+    Stalled,     // no byte for a second
     Failed,      // a socket error, or the server stopped taking our commands
 };
 
 // Where a centre frequency took effect in the stream, as far as the client
 // can tell: the pairs the ring received from `position` on came after the
-// command went out, but the first `behind` of them were made before it: the
-// server's blocks, and what a starved reader or a slow network left
-// waiting, still carry the old centre.
+// command went out (the server may still send a few old ones).
 struct RetuneMark {
     uint32_t serial = 0;   // counts the frequency commands sent, from 1 (each connect sends one)
     uint32_t centreHz = 0;
     uint64_t position = 0; // the ring's total of pairs written at that moment
-    uint64_t behind = 0;   // the pairs the server had made by then, by its clock, that had not arrived
 };
 
 class RtlTcpLink {

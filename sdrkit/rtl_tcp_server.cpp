@@ -65,7 +65,7 @@ struct RtlTcpServer::State {
     void Run();
     void Serve(SOCKET client);
     // Handles what the client's socket signalled; false when the client is gone.
-    bool Events(bool &blocked, bool readCommands);
+    bool Events(bool &blocked);
     // The greeting of this connection into the buffer; false when it says nothing at all after it.
     bool Greet();
     // Refills the empty buffer with what is due; false when nothing is.
@@ -93,7 +93,6 @@ struct RtlTcpServer::State {
     std::atomic<uint8_t> content{static_cast<uint8_t>(Content::Band)};
     std::atomic<uint8_t> pacing{static_cast<uint8_t>(Pacing::RealTime)};
     std::atomic<bool> stalled{false};
-    std::atomic<bool> held{false};
     std::atomic<bool> drop{false};
     std::atomic<bool> dropMidPair{false};
     std::atomic<bool> ending{false};
@@ -122,9 +121,6 @@ struct RtlTcpServer::State {
     uint32_t servedRate = 0;
     double paceStart = 0;
     uint64_t pairsPaced = 0;
-    bool holding = false;
-    bool catchingUp = false; // released from a hold: the commands wait until the clock's pairs are made
-    uint64_t catchUpTo = 0;
     size_t chunkAt = 0;
     uint8_t commandBytes[CommandBytes];
     size_t commandHave = 0;
@@ -209,8 +205,6 @@ void RtlTcpServer::State::Serve(SOCKET accepted)
     clientBytes.store(0);
     commandHave = 0;
     chunkAt = 0;
-    holding = false;
-    catchingUp = false;
     EnterCriticalSection(&lock);
     ++clients;
     connected = true;
@@ -241,25 +235,14 @@ void RtlTcpServer::State::Serve(SOCKET accepted)
         const bool fast = static_cast<Pacing>(pacing.load()) == Pacing::Fast;
         if (stall)
             servedRate = 0; // the pace starts afresh when the stall ends
-        const bool hold = held.load();
-        if (hold != holding) {
-            holding = hold;
-            catchingUp = !hold && !fast && servedRate != 0;
-            catchUpTo = static_cast<uint64_t>((seconds_now() - paceStart) * servedRate);
-        }
         // A few writes, then a look at the controls and the commands.
         bool more = false;
-        if (!blocked && !stall && !hold) {
+        if (!blocked && !stall) {
             for (int n = 0; n < SendsBetweenLooks && !blocked; ++n) {
                 // A dongle retunes while samples flow, so the commands come
                 // before each new block, however far behind the pace is.
                 if (bufferStart == bufferEnd) {
-                    if (catchingUp && pairsPaced >= catchUpTo) {
-                        catchingUp = false;
-                        if (!ReadCommands())
-                            return;
-                    }
-                    if (WaitForSingleObject(clientEvent, 0) == WAIT_OBJECT_0 && !Events(blocked, !catchingUp))
+                    if (WaitForSingleObject(clientEvent, 0) == WAIT_OBJECT_0 && !Events(blocked))
                         return;
                     if (!(streaming && Refill()))
                         break;
@@ -272,26 +255,24 @@ void RtlTcpServer::State::Serve(SOCKET accepted)
         DWORD timeout = INFINITE;
         if (more)
             timeout = 0;
-        else if (!blocked && !stall && !hold && streaming)
+        else if (!blocked && !stall && streaming)
             timeout = 1000 / BlocksPerSecond; // the next block of real time
-        // Held: the client's socket is not looked at.
         HANDLE events[2] = {control, clientEvent};
-        const DWORD woken = WaitForMultipleObjects(hold ? 1 : 2, events, FALSE, timeout);
-        if (woken == WAIT_OBJECT_0 + 1 && !Events(blocked, !catchingUp))
+        const DWORD woken = WaitForMultipleObjects(2, events, FALSE, timeout);
+        if (woken == WAIT_OBJECT_0 + 1 && !Events(blocked))
             return;
     }
 }
 
 // The client's socket said something: it takes more, sent commands, or went.
-bool RtlTcpServer::State::Events(bool &blocked, bool readCommands)
+bool RtlTcpServer::State::Events(bool &blocked)
 {
     WSANETWORKEVENTS happened;
     if (WSAEnumNetworkEvents(client, clientEvent, &happened) != 0)
         return false;
     if (happened.lNetworkEvents & FD_WRITE)
         blocked = false;
-    // Commands not read now are read once the catch-up is over.
-    return !(happened.lNetworkEvents & (FD_READ | FD_CLOSE)) || !readCommands || ReadCommands();
+    return !(happened.lNetworkEvents & (FD_READ | FD_CLOSE)) || ReadCommands();
 }
 
 bool RtlTcpServer::State::Greet()
@@ -396,7 +377,7 @@ bool RtlTcpServer::State::ReadCommands()
 void RtlTcpServer::State::Log(uint8_t code, uint32_t value)
 {
     EnterCriticalSection(&lock);
-    commands.push_back(ReceivedCommand{code, value, clients, clientBytes.load() + (bufferEnd - bufferStart)});
+    commands.push_back(ReceivedCommand{code, value, clients});
     LeaveCriticalSection(&lock);
     Changed();
 }
@@ -503,12 +484,6 @@ void RtlTcpServer::SetChunks(const std::vector<uint32_t> &sizes)
 void RtlTcpServer::Stall(bool stalled)
 {
     state->stalled.store(stalled);
-    SetEvent(state->control);
-}
-
-void RtlTcpServer::Hold(bool held)
-{
-    state->held.store(held);
     SetEvent(state->control);
 }
 

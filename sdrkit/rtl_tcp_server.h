@@ -6,7 +6,7 @@
 // does. It logs every command it receives, and a test can wait for one.
 //
 // It also misbehaves on request: a wrong, short or odd greeting, garbage,
-// a silent accept, a stall, a held connection, a dropped connection, writes cut into chunks of
+// a silent accept, a stall, a dropped connection, writes cut into chunks of
 // given sizes, and noise as fast as the socket takes it.
 #pragma once
 
@@ -41,8 +41,7 @@ enum class Pacing : uint8_t {
 struct ReceivedCommand {
     uint8_t code;
     uint32_t value;
-    uint32_t client;      // which connection sent it, from 1
-    uint64_t streamBytes; // the bytes of that connection made before it took effect, the greeting's included
+    uint32_t client; // which connection sent it, from 1
 };
 
 class RtlTcpServer {
@@ -71,11 +70,6 @@ public:
     void SetChunks(const std::vector<uint32_t> &sizes);
     // A stalled server sends nothing but keeps the connection and reads commands.
     void Stall(bool stalled);
-    // A held connection, as a network that holds data back: nothing is sent
-    // and no command read while held, and the clock runs on. On release
-    // what the clock made meanwhile is sent first, at the centre it had,
-    // and only then are the commands read.
-    void Hold(bool held);
     // Closes the client's connection; with `midPair`, after an odd byte count,
     // so that the stream ends between an I and its Q.
     void DropClient(bool midPair = false);
