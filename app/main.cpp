@@ -7,6 +7,7 @@
 #include "radio_state.h"
 #include "radio_window.h"
 #include "resource.h"
+#include "signal_source.h"
 #include "startup_marks.h"
 
 namespace {
@@ -52,5 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
     if (!create_radio_window(instance, windowClass, title, showCommand))
         return 0;
-    return run_message_loop();
+    const int exitCode = run_message_loop();
+    finish_signal_source();
+    return exitCode;
 }

@@ -14,11 +14,13 @@ constexpr char SignalSourceName[] = "SignalSource";
 // The library's functions by their ordinals (device/receiver_card/receiver_card.def).
 constexpr WORD ConfigureOrdinal = 1;
 constexpr WORD DialogOrdinal = 2;
+constexpr WORD FinishOrdinal = 3;
 
 // The receiver's library fills in its channel when the settings name a
 // server it can reach, and says whether they do.
 using ConfigureFunction = BOOL(WINAPI *)(HKEY, TunerChannel *);
 using DialogFunction = BOOL(WINAPI *)(HWND, HKEY);
+using FinishFunction = void(WINAPI *)();
 
 HMODULE receiverLibrary;
 TunerChannel receiverChannel;
@@ -56,6 +58,16 @@ void choose_signal_source()
             channel = &receiverChannel;
     }
     tunerDevice.UseChannel(channel);
+}
+
+void finish_signal_source()
+{
+    if (!receiverLibrary)
+        return;
+    const auto finish =
+        function_cast<FinishFunction>(GetProcAddress(receiverLibrary, MAKEINTRESOURCEA(FinishOrdinal)));
+    if (finish)
+        finish();
 }
 
 void show_signal_source_dialog()

@@ -8,6 +8,10 @@
 // At start, before the card is opened, and after the dialog changed the source.
 void choose_signal_source();
 
+// At the program's end, its window gone: the receiver's sound fades out and
+// plays to its end before the process ends (nothing when it is the card).
+void finish_signal_source();
+
 // Option > Signal Source...: the receiver's dialog. A new source is taken at
 // once, as a re-plug: the old one is closed, and the card watch opens the new one.
 void show_signal_source_dialog();

@@ -124,6 +124,7 @@ struct Receiver::Parts {
     // The signal thread's own.
     HANDLE thread = nullptr;
     HANDLE wake = nullptr;
+    HANDLE quiet = nullptr; // manual-reset: set while the sound is closed
     std::atomic<bool> stopping{false};
     uint32_t adoptedSerial = 0; // the link's last retune the stream has caught up with
     uint32_t streamCentre = 0;  // where the samples being processed were taken, 0 while settling
@@ -166,10 +167,13 @@ void Receiver::Parts::ApplyWishes()
     }
     const bool wantSound = playing.load();
     if (wantSound != sinkOpen && sink) {
-        if (wantSound)
+        if (wantSound) {
+            ResetEvent(quiet);
             sink->Open();
-        else
+        } else {
             sink->Close();
+            SetEvent(quiet);
+        }
         sinkOpen = wantSound;
     }
 }
@@ -273,6 +277,7 @@ Receiver::~Receiver()
     if (parts->thread)
         CloseHandle(parts->thread);
     CloseHandle(parts->wake);
+    CloseHandle(parts->quiet);
     delete parts;
 }
 
@@ -284,7 +289,8 @@ bool Receiver::Start(const ReceiverConfig &config, AudioSink *sink)
         parts->chain.SetMpxListener(&parts->rds);
         parts->link.SetCentre(parts->centre);
         parts->wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        if (!parts->link.Ring() || !parts->wake || !parts->link.Start())
+        parts->quiet = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+        if (!parts->link.Ring() || !parts->wake || !parts->quiet || !parts->link.Start())
             return false;
         parts->thread = CreateThread(nullptr, 0, Parts::Thread, parts, 0, nullptr);
         if (!parts->thread)
@@ -308,6 +314,11 @@ void Receiver::SetPlaying(bool playing)
 {
     parts->playing.store(playing);
     SetEvent(parts->wake);
+}
+
+bool Receiver::AwaitSilence(uint32_t timeoutMs)
+{
+    return !parts || WaitForSingleObject(parts->quiet, timeoutMs) == WAIT_OBJECT_0;
 }
 
 void Receiver::Tune(int32_t frequency)

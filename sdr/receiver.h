@@ -52,6 +52,10 @@ public:
     bool LinkUp() const;
     // Demodulate and play (true), or rest with the sound closed (false).
     void SetPlaying(bool playing);
+    // Until the sound has faded out and been played to its end after
+    // SetPlaying(false), or `timeoutMs`; true when it has. Only for a
+    // program's end, when no window waits for it.
+    bool AwaitSilence(uint32_t timeoutMs);
 
     void Tune(int32_t frequency); // 0.1 MHz
     void SetRegion(Region region);

@@ -1,9 +1,12 @@
 #include "wave_out_sink.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "sdr_rates.h"
 #include "wave_out_device.h"
 
 namespace sdr {
@@ -81,9 +84,43 @@ void WaveOutSink::Close()
 {
     if (!opened)
         return;
+    if (started) {
+        FadeOut();
+        Drain();
+    }
     device.Close();
     opened = false;
     Reset();
+}
+
+// From the last frame down to silence over the fade's length, then silence
+// to the end of that buffer, which goes to the card.
+void WaveOutSink::FadeOut()
+{
+    // A card that has run dry has stopped already: nothing to fade.
+    Reclaim();
+    uint32_t left = haveLast && (playing > 0 || fill > 0) ? FadeFrames : 0;
+    while (left > 0 || fill > 0) {
+        if (fill == 0 && playing == settings.bufferCount)
+            return; // no room: what the card has must do
+        int16_t *to = FillBuffer() + 2 * fill;
+        for (uint32_t i = 0; fill < settings.bufferFrames; ++i, ++fill) {
+            const int32_t share = left > 0 ? static_cast<int32_t>(--left) : 0;
+            to[2 * i] = static_cast<int16_t>(last[0] * share / int32_t(FadeFrames));
+            to[2 * i + 1] = static_cast<int16_t>(last[1] * share / int32_t(FadeFrames));
+        }
+        Send();
+    }
+}
+
+// Until the card has played every buffer, or for as long as they last and
+// a little more: a card that stopped taking them is not waited for.
+void WaveOutSink::Drain()
+{
+    const DWORD most = playing * settings.bufferFrames / (AudioRate / 1000) + 50;
+    const DWORD start = GetTickCount();
+    for (Reclaim(); playing > 0 && GetTickCount() - start < most; Reclaim())
+        Sleep(5);
 }
 
 void WaveOutSink::Drop(size_t count)

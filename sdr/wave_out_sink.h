@@ -27,6 +27,10 @@
 // buffer is never heard twice. What was left half-filled before the gap is
 // dropped: after a gap comes the new sound, after its 30 ms of silence.
 //
+// The end. Close fades the sound out from its last frame over 5 ms, as it
+// fades in, and waits for the card to play what is queued (at most the
+// ring's length): a sound cut off at full level clicks.
+//
 // No device: Open returns false and every Write is dropped and counted;
 // the receiver runs on without sound.
 //
@@ -83,6 +87,8 @@ private:
     enum class Correction { None, Merge, Insert };
 
     void Reset();
+    void FadeOut();
+    void Drain();
     void Reclaim();
     uint32_t Depth();
     void Start();

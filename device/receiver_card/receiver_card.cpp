@@ -20,6 +20,8 @@ namespace {
 sdr::WaveOutSink sound;
 sdr::Receiver receiver;
 HINSTANCE library;
+// The sound's fade and what is queued (the sink's ring, 180 ms), with room to spare.
+constexpr uint32_t FinishMs = 400;
 
 // What stands for the card's handle: any value but none.
 HANDLE const Card = reinterpret_cast<HANDLE>(&receiver);
@@ -185,6 +187,13 @@ extern "C" BOOL WINAPI ReceiverConfigure(HKEY key, TunerChannel *channel)
     channel->request = receiver_request;
     channel->close = receiver_close;
     return TRUE;
+}
+
+// The program's end, its window gone and the card closed: the sound fades
+// out and plays to its end before the process takes it away (cut, it clicks).
+extern "C" void WINAPI ReceiverFinish()
+{
+    receiver.AwaitSilence(FinishMs);
 }
 
 extern "C" BOOL WINAPI ReceiverSourceDialog(HWND owner, HKEY key)
