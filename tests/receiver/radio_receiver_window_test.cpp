@@ -127,7 +127,8 @@ public:
         while (stops.size() < 10 && (stops.empty() || stops.back() != edge)) {
             stops.push_back(Search(radio, screen, button));
             // Where the search stopped the dongle listens: the server was told the centre.
-            CHECK_MESSAGE(server.CentreHz() == listening_centre(stops.back()), stops.back());
+            CHECK_MESSAGE(WaitUntil([&] { return server.CentreHz() == listening_centre(stops.back()); }, 2000),
+                          stops.back());
             if (stops.back().find("still") == 0)
                 break;
         }
@@ -150,8 +151,8 @@ std::vector<std::string> group_one(const reader::ScreenReader &screen)
 } // namespace
 
 TEST_CASE_FIXTURE(WindowStory,
-                  "on the generated band: searches from both ends and the scan find exactly its stations, and a "
-                  "server dropped or stalled is shown gone and plays again")
+                  "on the generated band: searches from both ends and the scan find exactly its stations, a server "
+                  "dropped or stalled is shown gone and plays again, and the stored search level counts")
 {
     ServeBand();
     // The most sensitive level: its 6 dB threshold takes the weak station
@@ -189,6 +190,7 @@ TEST_CASE_FIXTURE(WindowStory,
 
     // The scan, asked from the Option menu and confirmed: the six stations in
     // group 1, the radio on the first.
+    const size_t beforeScan = server.Commands().size();
     PostMessageA(radio.Window(), WM_COMMAND, ScanCommand, 0);
     HWND question = dialog_test::WaitForDialog(radio, ScanCaption);
     REQUIRE(question);
@@ -201,7 +203,8 @@ TEST_CASE_FIXTURE(WindowStory,
     MESSAGE("the scan took " << GetTickCount() - start << " ms and stored " << list(group_one(screen)));
     CHECK_MESSAGE(group_one(screen) == stations, list(group_one(screen)));
     CHECK(WaitUntil([&] { return screen.Read(ReadoutId).value == stations[0]; }, 3000));
-    CHECK(server.WaitForCommand(SetFrequency, 88500000 + ListeningOffsetHz, 3000));
+    CHECK(server.WaitForCommand(SetFrequency, 88500000 + ListeningOffsetHz, 3000, beforeScan));
+    CHECK(WaitUntil([&] { return server.CentreHz() == 88500000 + ListeningOffsetHz; }, 2000));
     // The other groups are emptied.
     radio.Click(Middle(Groups[1]).x, Middle(Groups[1]).y);
     CHECK(WaitUntil([&] { return screen.Read(FirstGroupId + 1).state & STATE_SYSTEM_CHECKED; }, 3000));
@@ -293,6 +296,19 @@ TEST_CASE_FIXTURE(WindowStory,
     presets.resize(18, 0);
     CHECK(settings.Numbers("PresetChannel") == presets);
     CHECK(settings.Number("CurrentFrequency") == 885);
+
+    // The least sensitive level, stored for the next start (it is taken
+    // while the server is not linked yet): a search down from the upper edge
+    // passes the weak station and stops on the next.
+    settings.SetNumber("SearchLevel", 3);
+    settings.SetNumber("CurrentFrequency", 1080);
+    RadioProgram again;
+    REQUIRE(again.Window());
+    REQUIRE(WaitUntil([&] { return !readout_blank(again, normal); }, 10000));
+    reader::ScreenReader secondScreen;
+    REQUIRE(secondScreen.Open(again.Window()) == S_OK);
+    CHECK(Search(again, secondScreen, TuneDown) == "101.7 MHz");
+    REQUIRE(again.Close());
 }
 
 namespace {
@@ -337,6 +353,29 @@ double response_ms(const std::function<void()> &act, const std::function<bool()>
         if (milliseconds_since(start) > 2000)
             return -1;
     return milliseconds_since(start);
+}
+
+// The radio's client area covered by a black window of this process, drawn.
+HWND cover_window(const RadioProgram &radio)
+{
+    const POINT at = radio.ToScreen(0, 0);
+    HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "",
+                                 WS_POPUP | SS_BLACKRECT, at.x, at.y, testing::RadioClientWidth,
+                                 testing::RadioClientHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (cover) {
+        ShowWindow(cover, SW_SHOWNOACTIVATE);
+        UpdateWindow(cover);
+    }
+    return cover;
+}
+
+void pump_messages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 struct Slowest {
@@ -391,10 +430,24 @@ TEST_CASE_FIXTURE(WindowStory, "a server that accepts and never answers: the win
         note(slowest.key, response_ms([&] { tap_now(odd ? VK_DOWN : VK_UP); },
                                       [&] { return radio.Shot().Differences(before, Volume) > 0; }),
              "a volume key");
-        // A repaint the system asks for: the update region is gone once painted.
-        note(slowest.repaint, response_ms([&] { CHECK(InvalidateRect(window, nullptr, FALSE)); },
-                                          [&] { return !GetUpdateRect(window, nullptr, FALSE); }),
+        // A repaint: a window of this process over the radio's, gone again;
+        // the radio's pixels are back once it has painted what was covered.
+        const testing::ClientShot uncovered = radio.Shot();
+        HWND cover = cover_window(radio);
+        REQUIRE(cover);
+        REQUIRE(WaitUntil([&] {
+            pump_messages();
+            return radio.Shot().Differences(uncovered, Readout) > 0;
+        }, 3000));
+        note(slowest.repaint, response_ms([&] { DestroyWindow(cover); },
+                                          [&] {
+                                              const testing::ClientShot shot = radio.Shot();
+                                              return shot.Differences(uncovered, {0, 0, shot.width, shot.height}) ==
+                                                     0;
+                                          }),
              "a repaint");
+        if (GetForegroundWindow() != window)
+            REQUIRE(radio.Activate());
     }
     CHECK(server.Clients() >= clients + 2);
     CHECK(readout_blank(radio, normal));
