@@ -10,6 +10,7 @@
 #include "tests/dialogs/dialog_story.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ std::vector<std::string> demo_stations()
 
 uint32_t listening_centre(const std::string &shown)
 {
-    const double megahertz = std::stod(shown);
+    const double megahertz = std::strtod(shown.c_str(), nullptr);
     return static_cast<uint32_t>(megahertz * 10.0 + 0.5) * 100000u + ListeningOffsetHz;
 }
 
@@ -119,6 +120,16 @@ public:
         return screen.Read(ReadoutId).value;
     }
 
+    // "Scan for Stations" from the Option menu, confirmed.
+    void AskForScan(RadioProgram &radio)
+    {
+        PostMessageA(radio.Window(), WM_COMMAND, ScanCommand, 0);
+        HWND question = dialog_test::WaitForDialog(radio, ScanCaption);
+        REQUIRE(question);
+        dialog_test::ClickControl(radio, question, IDYES);
+        REQUIRE(dialog_test::WaitGone(question));
+    }
+
     // Searches from where the radio is until it stops on `edge`: every stop.
     std::vector<std::string> SearchToEdge(RadioProgram &radio, reader::ScreenReader &screen, const RECT &button,
                                           const std::string &edge)
@@ -161,6 +172,9 @@ TEST_CASE_FIXTURE(WindowStory,
     settings.SetNumber("AutoSearch", 1);
     settings.SetNumber("CurrentFrequency", 875);
     settings.SetNumber("CurrentVolume", 64);
+    settings.Set("PresetChannel", REG_BINARY,
+                 testing::Bytes({900, 1000, 1010, 1020, 1030, 1040, 1050, 1060, 1070, 1071, 1072, 1073, 1074, 1075,
+                                 1076, 1077, 1078, 1079}));
     RadioProgram radio;
     REQUIRE(radio.Window());
     REQUIRE(server.WaitForCommand(SetFrequency, 87500000 + ListeningOffsetHz, 10000));
@@ -188,14 +202,25 @@ TEST_CASE_FIXTURE(WindowStory,
     MESSAGE("search stops up: " << list(up) << "in " << upMs << " ms; down: " << list(down) << "in " << downMs
                                 << " ms");
 
+    // A scan the server drops halfway (past two stations): it changes no
+    // preset, and once the server is back the radio plays where it was.
+    const std::vector<std::string> storedPresets = group_one(screen);
+    REQUIRE(storedPresets[0] == "90.0 MHz");
+    AskForScan(radio);
+    REQUIRE(WaitUntil([&] { return std::strtod(screen.Read(ReadoutId).value.c_str(), nullptr) > 92.0; }, 10000));
+    server.DropClient();
+    CHECK(WaitUntil([&] { return readout_blank(radio, normal); }, 2000));
+    CHECK(WaitUntil([&] { return !readout_blank(radio, normal); }, 5000));
+    CHECK(screen.Read(ReadoutId).value == "87.5 MHz");
+    CHECK(WaitUntil([&] { return server.CentreHz() == 87500000 + ListeningOffsetHz; }, 2000));
+    CHECK_MESSAGE(group_one(screen) == storedPresets, list(group_one(screen)));
+    // Over: it does not go on once the server is back.
+    CHECK_FALSE(WaitUntil([&] { return screen.Read(ReadoutId).value != "87.5 MHz"; }, 1000));
+
     // The scan, asked from the Option menu and confirmed: the six stations in
     // group 1, the radio on the first.
     const size_t beforeScan = server.Commands().size();
-    PostMessageA(radio.Window(), WM_COMMAND, ScanCommand, 0);
-    HWND question = dialog_test::WaitForDialog(radio, ScanCaption);
-    REQUIRE(question);
-    dialog_test::ClickControl(radio, question, IDYES);
-    REQUIRE(dialog_test::WaitGone(question));
+    AskForScan(radio);
     start = GetTickCount();
     const std::vector<std::string> stations = demo_stations();
     CHECK_MESSAGE(WaitUntil([&] { return screen.Read(FirstPresetId).value == stations[0]; }, 60000),
