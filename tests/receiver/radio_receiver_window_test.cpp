@@ -1,9 +1,11 @@
 // The radio's window on the software receiver, as a listener meets it: the
 // kit's server with the demonstration band in this process, the real radio
 // driven by real input and read back by a screen reader (the read-out, the
-// presets, the volume) and from its skin (the lamps, the blank read-out). A
-// search from each end of the band, the scan, a server lost and found again,
-// and a server that accepts and never answers while the window is used.
+// presets, the volume) and from its skin (the lamps, the blank read-out): a
+// search from each end of the band at the most sensitive level and one at the
+// least, the scan (whole, and cut short by a lost server), a server dropped
+// and stalled and found again, and a server that accepts and never answers
+// while the window is used.
 #include <doctest.h>
 
 #include "screen_reader.h"
@@ -31,7 +33,7 @@ namespace {
 constexpr uint8_t SetFrequency = 0x01;
 // The dongle listens this far above the station.
 constexpr uint32_t ListeningOffsetHz = 300000;
-constexpr WPARAM ScanCommand = 32772;
+constexpr WPARAM ScanCommand = 32772; // the Option menu's "Scan for Stations..."
 constexpr char ScanCaption[] = "Scan for Stations";
 
 std::vector<uint8_t> text_value(const std::string &text)
@@ -134,11 +136,11 @@ public:
         std::vector<std::string> stops;
         while (stops.size() < 10 && (stops.empty() || stops.back() != edge)) {
             stops.push_back(Search(radio, screen, button));
+            if (stops.back().find("still") == 0)
+                break;
             // Where the search stopped the dongle listens: the server was told the centre.
             CHECK_MESSAGE(WaitUntil([&] { return server.CentreHz() == listening_centre(stops.back()); }, 2000),
                           stops.back());
-            if (stops.back().find("still") == 0)
-                break;
         }
         return stops;
     }
