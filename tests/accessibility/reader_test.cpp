@@ -14,21 +14,19 @@
 
 using namespace radio_test;
 using reader::Element;
+using reader::FirstPresetId;
 using reader::HeardEvent;
+using reader::MutedId;
+using reader::MuteId;
+using reader::RdsId;
+using reader::ReadoutId;
+using reader::ScaleId;
+using reader::StereoId;
+using reader::TuneUpId;
+using reader::VolumeId;
 using testing::RadioProgram;
 
 namespace {
-
-// Children by id; the RDS button is the last one, while RDS is received.
-constexpr long ReadoutId = 1;
-constexpr long ScaleId = 2;
-constexpr long VolumeId = 3;
-constexpr long TuneUpId = 5;
-constexpr long MuteId = 7;
-constexpr long FirstPresetId = 9;
-constexpr long StereoId = 20;
-constexpr long MutedId = 21;
-constexpr long RdsId = 22;
 
 // What the reader prints at start: group 1 of the presets below, 88.0 MHz,
 // no station there.

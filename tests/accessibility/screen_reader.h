@@ -14,6 +14,19 @@
 
 namespace reader {
 
+// The radio window's children by id; the RDS button is the last one, while
+// RDS is received.
+constexpr long ReadoutId = 1;
+constexpr long ScaleId = 2;
+constexpr long VolumeId = 3;
+constexpr long TuneUpId = 5;
+constexpr long MuteId = 7;
+constexpr long FirstPresetId = 9;
+constexpr long FirstGroupId = 15;
+constexpr long StereoId = 20;
+constexpr long MutedId = 21;
+constexpr long RdsId = 22;
+
 // One element as read; location relative to the window's client area.
 struct Element {
     long id = -1;
