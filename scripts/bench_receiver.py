@@ -16,6 +16,14 @@ HEADERS = {
     "playing": ("Build", "Station", "The radio's share of one core", "The receiver's threads", "The window's thread",
                 "The other threads (Wine's sound path)", "Above the receiver's threads"),
 }
+# Said under a table, when it was written.
+NOTES = {
+    "playing": "The radio's own work beside the receiver (its window's thread: the lamps, the RDS level and the "
+               "card's polls) is the window's column. Wine's way from waveOut to the sound card is the other "
+               "threads': its waveOut thread and its ALSA driver's thread each wake every 10 ms period whatever the "
+               "radio sends (here into ALSA's file plugin, which also writes the file); on Windows that work is the "
+               "audio engine's, in a process of its own. Times come from the threads' CPU clocks, in steps of 10 ms.",
+}
 TITLES = {
     "receiver": "The receiver playing the demonstration band in real time (its own two threads)",
     "rds": "RDS through the whole chain, 30 s of generated signal at each carrier-to-noise ratio",
@@ -45,6 +53,8 @@ def main():
                  "|" + "---|" * len(HEADERS[kind])]
         text += ["| " + " | ".join(row) + " |" for row in rows[kind]]
         text.append("")
+        if kind in NOTES:
+            text += [NOTES[kind], ""]
     text += ["No side-by-side rows with GNU Radio's wideband FM receiver and gr-rds: "
              "this measurement does not run them yet (Debian's gnuradio and gr-rds packages "
              "are not among what the project installs).", ""]
