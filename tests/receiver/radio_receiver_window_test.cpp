@@ -395,17 +395,30 @@ bool blacken(HWND window)
     return done;
 }
 
-struct Slowest {
-    double roundTrip = 0, click = 0, key = 0, repaint = 0;
-    int rounds = 0;
+// One kind of response, over the rounds. A response that waited on the
+// network would take as long as the link's own waits (0.7 s of silence, a
+// connect) each time they overlap; a loaded two-core machine may also take
+// the radio's thread or the test's away for tens of milliseconds now and
+// then. So: none near the network's waits, and at most one over 50 ms.
+struct Responses {
+    static constexpr double PromptMs = 50;
+    static constexpr double NetworkMs = 250;
+    double slowest = 0;
+    int late = 0; // over PromptMs
+
+    void Note(double measured, const char *what)
+    {
+        CHECK_MESSAGE(measured >= 0, what << " had no effect");
+        slowest = measured > slowest ? measured : slowest;
+        late += measured > PromptMs ? 1 : 0;
+    }
+    bool Prompt() const { return slowest < NetworkMs && late <= 1; }
 };
 
-void note(double &slowest, double measured, const char *what)
-{
-    CHECK_MESSAGE(measured >= 0, what << " had no effect");
-    if (measured > slowest)
-        slowest = measured;
-}
+struct Slowest {
+    Responses roundTrip, click, key, repaint;
+    int rounds = 0;
+};
 
 } // namespace
 
@@ -432,21 +445,21 @@ TEST_CASE_FIXTURE(WindowStory, "a server that accepts and never answers: the win
         const bool odd = slowest.rounds % 2 != 0;
         ++slowest.rounds;
         DWORD_PTR ignored = 0;
-        note(slowest.roundTrip, response_ms([] {}, [&] {
-                 return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored) != 0;
-             }), "a sent message");
+        slowest.roundTrip.Note(response_ms([] {}, [&] {
+                                   return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored) != 0;
+                               }),
+                               "a sent message");
         const RECT &group = Groups[odd ? 0 : 1];
         radio.MoveTo(Middle(group).x, Middle(group).y);
-        note(slowest.click, response_ms([&] { click_now(); },
-                                        [&] { return ShowsSkin(radio, lit, group); }),
-             "a click on a group");
+        slowest.click.Note(response_ms([&] { click_now(); }, [&] { return ShowsSkin(radio, lit, group); }),
+                           "a click on a group");
         const testing::SkinImage &autoAfter = odd ? normal : lit;
-        note(slowest.key, response_ms([&] { tap_now('A'); }, [&] { return ShowsSkin(radio, autoAfter, AutoSearch); }),
-             "the AUTO key");
+        slowest.key.Note(response_ms([&] { tap_now('A'); }, [&] { return ShowsSkin(radio, autoAfter, AutoSearch); }),
+                         "the AUTO key");
         const testing::ClientShot before = radio.Shot();
-        note(slowest.key, response_ms([&] { tap_now(odd ? VK_DOWN : VK_UP); },
-                                      [&] { return radio.Shot().Differences(before, Volume) > 0; }),
-             "a volume key");
+        slowest.key.Note(response_ms([&] { tap_now(odd ? VK_DOWN : VK_UP); },
+                                     [&] { return radio.Shot().Differences(before, Volume) > 0; }),
+                         "a volume key");
         // A repaint: black drawn over the radio's client area from here, then
         // the area invalidated; its pixels are back once the radio has painted.
         const testing::ClientShot unpainted = radio.Shot();
@@ -459,19 +472,21 @@ TEST_CASE_FIXTURE(WindowStory, "a server that accepts and never answers: the win
         // Nothing but the asked-for repaint brings them back.
         if (slowest.rounds == 1)
             CHECK_FALSE(WaitUntil(painted, 300));
-        note(slowest.repaint, response_ms([&] { REQUIRE(InvalidateRect(window, nullptr, FALSE)); }, painted),
-             "a repaint");
+        slowest.repaint.Note(response_ms([&] { REQUIRE(InvalidateRect(window, nullptr, FALSE)); }, painted),
+                             "a repaint");
     }
     CHECK(server.Clients() >= clients + 2);
     CHECK(readout_blank(radio, normal));
     MESSAGE(slowest.rounds << " rounds while the link failed " << server.Clients() - clients
-                           << " times more; slowest: sent message " << slowest.roundTrip << " ms, click "
-                           << slowest.click << " ms, key " << slowest.key << " ms, repaint " << slowest.repaint
-                           << " ms");
+                           << " times more; slowest (and how many over 50 ms): sent message "
+                           << slowest.roundTrip.slowest << " ms (" << slowest.roundTrip.late << "), click "
+                           << slowest.click.slowest << " ms (" << slowest.click.late << "), key "
+                           << slowest.key.slowest << " ms (" << slowest.key.late << "), repaint "
+                           << slowest.repaint.slowest << " ms (" << slowest.repaint.late << ")");
     CHECK(slowest.rounds >= 3);
-    CHECK(slowest.roundTrip < 50);
-    CHECK(slowest.click < 50);
-    CHECK(slowest.key < 50);
-    CHECK(slowest.repaint < 50);
+    CHECK(slowest.roundTrip.Prompt());
+    CHECK(slowest.click.Prompt());
+    CHECK(slowest.key.Prompt());
+    CHECK(slowest.repaint.Prompt());
     REQUIRE(radio.Close());
 }
