@@ -113,16 +113,21 @@ TEST_CASE_FIXTURE(RadioStory, "on an rtl_tcp server: the station in stereo with 
 
 TEST_CASE_FIXTURE(RadioStory, "a signal source that names no server is the card, and is stored so")
 {
-    settings.Set("SignalSource", REG_SZ, text_value("rtl_tcp:"));
-    settings.SetNumber("CurrentFrequency", 913);
-    RadioProgram radio;
-    REQUIRE(radio.Window());
-    // The card is tuned (at start and again by the first watch tick).
-    CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 913, 1).size() >= 1);
-    REQUIRE(radio.Close());
-    const testing::RegistryValue source = settings.Get("SignalSource");
-    CHECK(source.present);
-    CHECK((source.data.empty() || source.data[0] == 0));
+    // No server named, a port of 0, a port too big, not a source at all.
+    for (const char *bad : {"rtl_tcp:", "rtl_tcp:127.0.0.1:0", "rtl_tcp:127.0.0.1:65536", "tuner"}) {
+        CAPTURE(std::string(bad));
+        card.ClearLog();
+        settings.Set("SignalSource", REG_SZ, text_value(bad));
+        settings.SetNumber("CurrentFrequency", 913);
+        RadioProgram radio;
+        REQUIRE(radio.Window());
+        // The card is tuned (at start and again by the first watch tick).
+        CHECK(AwaitRequestsWith(TUNER_SET_FREQUENCY, 913, 1).size() >= 1);
+        REQUIRE(radio.Close());
+        const testing::RegistryValue source = settings.Get("SignalSource");
+        CHECK(source.present);
+        CHECK((source.data.empty() || source.data[0] == 0));
+    }
 }
 
 TEST_CASE_FIXTURE(RadioStory, "the Signal Source dialog switches to a server and back to the card")

@@ -25,6 +25,10 @@ public:
 
     // `frames` more frames out of the speaker.
     void Advance(size_t frames);
+    // From now on (true) the card also plays on by the wall clock, 48 frames
+    // a millisecond, whenever the sink asks whether a buffer is done: as a
+    // card plays on while the sink waits for it.
+    void PlayInRealTime(bool on);
     // Everything that came out since the test began (across opens), interleaved stereo.
     const std::vector<int16_t> &Output() const { return output; }
     size_t OutputFrames() const { return output.size() / 2; }
@@ -44,6 +48,8 @@ private:
     std::vector<std::vector<int16_t>> given; // each buffer as it was handed over
     uint32_t played = 0;
     uint32_t overwritten = 0;
+    bool realTime = false;
+    double playedUpTo = 0; // seconds, when the card last played by the clock
     std::vector<int16_t> output;
 };
 

@@ -272,6 +272,66 @@ TEST_CASE("A flood is cut at the ring's 180 ms; Write never waits for room")
     CHECK(card.Overwritten() == 0);
 }
 
+TEST_CASE("The end: the sound fades out from its last frame and is played to the end; a card run dry stays silent")
+{
+    // A cut at full level clicks. The card plays on while Close waits.
+    constexpr int16_t Level = 8000;
+    FakeWaveDevice card;
+    sdr::WaveOutSink sink(card);
+    const std::vector<int16_t> steady(2 * Block, Level);
+    const auto last_at = [&](int16_t value) {
+        const std::vector<int16_t> &out = card.Output();
+        size_t at = out.size() / 2;
+        while (at > 0 && out[2 * at - 2] != value)
+            --at;
+        return at; // one past the last frame of `value`, 0 when none
+    };
+
+    // Flowing, with some 100 ms queued: every frame written is heard, then
+    // a fall to silence within the fade's 5 ms, never rising.
+    REQUIRE(sink.Open());
+    for (int i = 0; i < 20; ++i) {
+        sink.Write(steady.data(), Block);
+        if (i % 2 == 0)
+            card.Advance(Block);
+    }
+    card.PlayInRealTime(true);
+    sink.Close();
+    card.PlayInRealTime(false);
+    CHECK_FALSE(card.IsOpen());
+    const std::vector<int16_t> &out = card.Output();
+    const size_t levelEnds = last_at(Level);
+    REQUIRE(levelEnds > 0);
+    CHECK(std::count(out.begin(), out.end(), Level) ==
+          2 * (20 * Block - (sdr::WaveOutSink::FadeFrames - 1))); // all but the fade-in's
+    size_t end = out.size() / 2;
+    while (end > levelEnds && out[2 * end - 2] == 0 && out[2 * end - 1] == 0)
+        --end;
+    MESSAGE("the sound fell from " << Level << " to silence in " << end - levelEnds << " frames");
+    CHECK(end - levelEnds >= sdr::WaveOutSink::FadeFrames / 2);
+    CHECK(end - levelEnds <= sdr::WaveOutSink::FadeFrames);
+    for (size_t i = levelEnds; i < end; ++i) {
+        CHECK(out[2 * i] <= out[2 * i - 2]);
+        CHECK(out[2 * i + 1] == out[2 * i]);
+    }
+
+    // Run dry before the end: the card has stopped already, and nothing
+    // more comes out (no fade from an old frame after the silence).
+    REQUIRE(sink.Open());
+    for (int i = 0; i < 5; ++i)
+        sink.Write(steady.data(), Block);
+    card.Advance(20 * Block);
+    const size_t before = card.OutputFrames();
+    card.PlayInRealTime(true);
+    sink.Close();
+    card.PlayInRealTime(false);
+    CHECK(last_at(Level) > 0);
+    CHECK(std::all_of(card.Output().begin() + 2 * last_at(Level), card.Output().end(),
+                      [](int16_t s) { return s == 0; }));
+    CHECK(card.OutputFrames() - before < 2 * Block);
+    CHECK(card.Overwritten() == 0);
+}
+
 TEST_CASE("No sound device: Open fails cleanly, the sound is dropped and counted, a later Open works")
 {
     FakeWaveDevice card;
