@@ -1,8 +1,8 @@
 #include "fake_wave_device.h"
 
-#include <windows.h>
-
 #include <algorithm>
+
+#include "thread_time.h"
 
 namespace testing {
 
@@ -38,22 +38,10 @@ bool FakeWaveDevice::Play(uint32_t buffer)
     return true;
 }
 
-namespace {
-
-double seconds_now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-} // namespace
-
 void FakeWaveDevice::PlayInRealTime(bool on)
 {
     realTime = on;
-    playedUpTo = seconds_now();
+    playedUpTo = sdrtest::seconds_now();
 }
 
 bool FakeWaveDevice::Done(uint32_t buffer) const
@@ -61,7 +49,7 @@ bool FakeWaveDevice::Done(uint32_t buffer) const
     if (realTime) {
         // The card is asked from a const call, but plays all the same.
         FakeWaveDevice &self = *const_cast<FakeWaveDevice *>(this);
-        const double now = seconds_now();
+        const double now = sdrtest::seconds_now();
         const size_t due = static_cast<size_t>((now - playedUpTo) * 48000);
         if (due > 0) {
             self.playedUpTo += static_cast<double>(due) / 48000;
